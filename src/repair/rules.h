@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace plindor::repair {
+
+struct Rule {
+  std::string_view find;
+  std::string_view replacement;
+};
+
+// Rewrites the control-library references of a project file.
+extern const std::array<Rule, 3> kProjectRules;
+// Rewrites the control-library references and class prefixes of form and user-control files.
+extern const std::array<Rule, 6> kComponentRules;
+
+// Applies each rule of `table` in order, each to the result of the one before: every
+// non-overlapping occurrence of the find text, found left to right with the 26 ASCII letters
+// compared without regard to case, becomes the replacement text exactly as written. Text a
+// replacement inserts is not searched again by the same rule. Linear in the text's size.
+std::string ApplyRules(std::string text, std::span<const Rule> table);
+
+}  // namespace plindor::repair

@@ -1,0 +1,195 @@
+#include "repair/repairer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "repair/fake_file_system.h"
+#include "repair/repair_error.h"
+
+namespace plindor::repair {
+namespace {
+
+using plindor::testing::FakeFileSystem;
+using plindor::testing::StringLog;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+const std::string kOldProjectRef =
+    "Object={6B7E6392-850A-101B-AFC0-4210102A8DA7}#2.0#0; MSCOMCTL.OCX";
+const std::string kNewProjectRef =
+    "Object={831FDD16-0C5C-11D2-A9FC-0000F8754DA1}#2.0#0; MSCOMCTL.OCX";
+const std::string kOldForm = "Begin ComctlLib.ListView L\r\n";
+const std::string kNewForm = "Begin MSComctlLib.ListView L\r\n";
+
+class RepairerTest : public ::testing::Test {
+ protected:
+  FakeFileSystem files;
+  StringLog log;
+  Repairer repairer{files, log};
+};
+
+TEST_F(RepairerTest, RepairsProjectThenEachComponentInProjectOrder) {
+  files.files = {
+      {"/p/App.vbp", "Type=Exe\r\n" + kOldProjectRef +
+                         "\r\nForm=Main.frm\r\nModule=M; M.bas\r\nUserControl=Ctl.ctl\r\n"
+                         "Form=Sub\\Other.frm\r\n"},
+      {"Main.frm", kOldForm},
+      {"Ctl.ctl", kOldForm},
+      {"Sub\\Other.frm", kOldForm},
+  };
+  repairer.FixProjectFile("/p/App.vbp");
+
+  EXPECT_EQ(log.text,
+            "Fixing /p/App.vbp\r\n"
+            "   fixing Main.frm\r\n"
+            "   fixing Ctl.ctl\r\n"
+            "   fixing Sub\\Other.frm\r\n");
+  EXPECT_EQ(files.files["/p/App.vbp"],
+            "Type=Exe\r\n" + kNewProjectRef +
+                "\r\nForm=Main.frm\r\nModule=M; M.bas\r\nUserControl=Ctl.ctl\r\n"
+                "Form=Sub\\Other.frm\r\n");
+  EXPECT_EQ(files.files["Main.frm"], kNewForm);
+  EXPECT_EQ(files.files["Ctl.ctl"], kNewForm);
+  EXPECT_EQ(files.files["Sub\\Other.frm"], kNewForm);
+  // Each file is closed before it is opened again, and the project is written back before any
+  // component is touched.
+  EXPECT_THAT(std::vector<std::string>(files.operations.begin(), files.operations.begin() + 8),
+              ElementsAre("open-read /p/App.vbp", "read /p/App.vbp", "close /p/App.vbp",
+                          "open-write /p/App.vbp", "write /p/App.vbp", "close /p/App.vbp",
+                          "open-read Main.frm", "read Main.frm"));
+}
+
+TEST_F(RepairerTest, ComponentIsRewrittenEvenWhenNothingMatches) {
+  files.files = {{"a.frm", "nothing to do\n"}};
+  repairer.FixComponentFile("a.frm");
+  EXPECT_EQ(log.text, "   fixing a.frm\r\n");
+  EXPECT_EQ(files.files["a.frm"], "nothing to do\n");
+  EXPECT_THAT(files.operations, ElementsAre("open-read a.frm", "read a.frm", "close a.frm",
+                                            "open-write a.frm", "write a.frm", "close a.frm"));
+}
+
+struct EntryCase {
+  const char* name;
+  std::string project;
+  std::vector<std::string> components;  // in the order they must be repaired
+};
+
+void PrintTo(const EntryCase& row, std::ostream* out) { *out << row.name; }
+
+class ProjectEntries : public ::testing::TestWithParam<EntryCase> {};
+
+// Every component named anywhere exists, so the log shows exactly which entries were followed.
+TEST_P(ProjectEntries, FollowsExactlyTheFormAndUserControlEntries) {
+  FakeFileSystem files;
+  StringLog log;
+  files.files["x.vbp"] = GetParam().project;
+  for (const char* name :
+       {"a.frm", " a.frm ", "b.ctl", "\"q.frm\"", "c.frm", "c.frm\r\rForm=a.frm", "A.FRM"}) {
+    files.files[name] = "";
+  }
+  Repairer(files, log).FixProjectFile("x.vbp");
+
+  std::string expected = "Fixing x.vbp\r\n";
+  for (const std::string& component : GetParam().components) {
+    expected += "   fixing " + component + "\r\n";
+  }
+  EXPECT_EQ(log.text, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProjectEntries,
+    ::testing::Values(
+        EntryCase{"CrLf", "Form=a.frm\r\nUserControl=b.ctl\r\n", {"a.frm", "b.ctl"}},
+        EntryCase{"LfOnly", "Form=a.frm\nUserControl=b.ctl\n", {"a.frm", "b.ctl"}},
+        EntryCase{"MixedLineEnds", "Type=Exe\nForm=a.frm\r\nForm=c.frm", {"a.frm", "c.frm"}},
+        EntryCase{"LoneCrStaysInLine", "Form=c.frm\r\rForm=a.frm\r\n", {"c.frm\r\rForm=a.frm"}},
+        EntryCase{"KeysInAnyCase",
+                  "FORM=a.frm\r\nuSeRcOnTrOl=b.ctl\r\nform=A.FRM\r\n",
+                  {"a.frm", "b.ctl", "A.FRM"}},
+        EntryCase{
+            "PathKeptUntrimmed", "Form= a.frm \r\nForm=\"q.frm\"\r\n", {" a.frm ", "\"q.frm\""}},
+        EntryCase{"ListedTwiceRepairedTwice", "Form=a.frm\r\nForm=a.frm\r\n", {"a.frm", "a.frm"}},
+        EntryCase{"OtherEntriesIgnored",
+                  "Module=M; a.frm\r\nClass=C; b.ctl\r\n Form=a.frm\r\nForms=a.frm\r\n"
+                  "UserDocument=b.ctl\r\n",
+                  {}},
+        EntryCase{"NoTrailingLineEnd", "Type=Exe\r\nForm=a.frm", {"a.frm"}},
+        EntryCase{"Empty", "", {}}),
+    [](const ::testing::TestParamInfo<EntryCase>& row) { return std::string(row.param.name); });
+
+TEST_F(RepairerTest, MissingComponentStopsTheWalkAndKeepsEarlierRepairs) {
+  files.files = {
+      {"x.vbp", "Form=a.frm\r\nForm=missing.frm\r\nForm=c.frm\r\n"},
+      {"a.frm", kOldForm},
+      {"c.frm", kOldForm},
+  };
+  EXPECT_THROW(
+      {
+        try {
+          repairer.FixProjectFile("x.vbp");
+        } catch (const RepairError& e) {
+          EXPECT_THAT(e.what(), HasSubstr("\"missing.frm\""));
+          throw;
+        }
+      },
+      RepairError);
+  EXPECT_EQ(log.text, "Fixing x.vbp\r\n   fixing a.frm\r\n   fixing missing.frm\r\n");
+  EXPECT_EQ(files.files["a.frm"], kNewForm);
+  EXPECT_EQ(files.files["c.frm"], kOldForm);
+}
+
+TEST_F(RepairerTest, EmptyEntryLogsBareLineThenFails) {
+  files.files = {{"x.vbp", "Form=\r\n"}};
+  EXPECT_THROW(repairer.FixProjectFile("x.vbp"), RepairError);
+  EXPECT_EQ(log.text, "Fixing x.vbp\r\n   fixing \r\n");
+}
+
+TEST_F(RepairerTest, ProjectThatCannotBeReadIsNotWritten) {
+  EXPECT_THROW(repairer.FixProjectFile("gone.vbp"), RepairError);
+  EXPECT_EQ(log.text, "Fixing gone.vbp\r\n");
+  EXPECT_THAT(files.operations, ElementsAre("open-read gone.vbp"));
+}
+
+TEST_F(RepairerTest, ProjectThatCannotBeWrittenStopsBeforeAnyComponent) {
+  files.files = {{"x.vbp", "Form=a.frm\r\n"}, {"a.frm", kOldForm}};
+  files.fail_write.insert("x.vbp");
+  EXPECT_THROW(repairer.FixProjectFile("x.vbp"), RepairError);
+  EXPECT_EQ(log.text, "Fixing x.vbp\r\n");
+  EXPECT_EQ(files.files["a.frm"], kOldForm);
+}
+
+TEST_F(RepairerTest, ComponentThatCannotBeOpenedForWritingStopsTheWalk) {
+  files.files = {
+      {"x.vbp", "Form=a.frm\r\nForm=b.frm\r\n"}, {"a.frm", kOldForm}, {"b.frm", kOldForm}};
+  files.fail_open_for_writing.insert("a.frm");
+  EXPECT_THROW(repairer.FixProjectFile("x.vbp"), RepairError);
+  EXPECT_EQ(log.text, "Fixing x.vbp\r\n   fixing a.frm\r\n");
+  EXPECT_EQ(files.files["a.frm"], kOldForm);
+  EXPECT_EQ(files.files["b.frm"], kOldForm);
+}
+
+// A 16-bit line counter would overflow here and stop the walk halfway.
+TEST_F(RepairerTest, WalksProjectsOfAnyLength) {
+  std::string project;
+  for (int i = 0; i < 40000; ++i) project += "Reference=x\r\n";
+  project += "Form=last.frm\r\n";
+  files.files = {{"big.vbp", project}, {"last.frm", kOldForm}};
+  repairer.FixProjectFile("big.vbp");
+  EXPECT_EQ(files.files["last.frm"], kNewForm);
+}
+
+TEST_F(RepairerTest, RepairingTwiceGivesTheSameFiles) {
+  files.files = {{"x.vbp", kOldProjectRef + "\r\nForm=a.frm\r\n"}, {"a.frm", kOldForm}};
+  repairer.FixProjectFile("x.vbp");
+  const auto after_first = files.files;
+  repairer.FixProjectFile("x.vbp");
+  EXPECT_EQ(files.files, after_first);
+  EXPECT_EQ(log.text, "Fixing x.vbp\r\n   fixing a.frm\r\nFixing x.vbp\r\n   fixing a.frm\r\n");
+}
+
+}  // namespace
+}  // namespace plindor::repair
