@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace plindor::repair {
@@ -90,8 +92,9 @@ class Finder {
   std::array<std::size_t, 256> shift_{};
 };
 
-std::string ApplyRule(std::string text, const Rule& rule) {
+std::string ApplyRule(std::string text, const Rule& rule, std::size_t* count) {
   const std::vector<std::size_t> found = Finder(rule.find).FindAll(text);
+  if (count != nullptr) *count = found.size();
   if (found.empty()) return text;
 
   const std::size_t find_size = rule.find.size();
@@ -113,8 +116,14 @@ std::string ApplyRule(std::string text, const Rule& rule) {
 
 }  // namespace
 
-std::string ApplyRules(std::string text, std::span<const Rule> table) {
-  for (const Rule& rule : table) text = ApplyRule(std::move(text), rule);
+std::string ApplyRules(std::string text, std::span<const Rule> table,
+                       std::span<std::size_t> counts) {
+  if (!counts.empty() && counts.size() != table.size()) {
+    throw std::invalid_argument("ApplyRules: one count per rule");
+  }
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    text = ApplyRule(std::move(text), table[i], counts.empty() ? nullptr : &counts[i]);
+  }
   return text;
 }
 

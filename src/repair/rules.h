@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ extern const std::array<Rule, 6> kComponentRules;
 // non-overlapping occurrence of the find text, found left to right with the 26 ASCII letters
 // compared without regard to case, becomes the replacement text exactly as written. Text a
 // replacement inserts is not searched again by the same rule. Linear in the text's size.
-std::string ApplyRules(std::string text, std::span<const Rule> table);
+// When `counts` is given (one entry per rule), each entry receives how many times its rule
+// replaced its find text.
+std::string ApplyRules(std::string text, std::span<const Rule> table,
+                       std::span<std::size_t> counts = {});
 
 }  // namespace plindor::repair

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
 #include <ostream>
 #include <random>
@@ -147,6 +148,12 @@ TEST(ApplyRules, MatchesDoNotOverlapAndInsertedTextIsNotSearchedAgain) {
     EXPECT_EQ(ApplyRules(row.input, std::span<const Rule>(&rule, 1)), row.expected)
         << row.find << " in " << row.input;
   }
+}
+
+TEST(ApplyRules, CountsReplacementsPerRule) {
+  std::array<std::size_t, 6> counts{};
+  ApplyRules(" ComctlLib.a COMCTLLIB.b MSChartLib.c", kComponentRules, counts);
+  EXPECT_EQ(counts, (std::array<std::size_t, 6>{0, 2, 0, 0, 0, 1}));
 }
 
 TEST(ApplyRules, RulesApplyInTableOrderEachToThePreviousResult) {
