@@ -28,16 +28,6 @@ class TextBoxLogTest final : public QObject {
              shown);
   }
 
-  void eachLineEndStartsALine() {
-    QPlainTextEdit box;
-    TextBoxLog log(box);
-    log.Append("Fixing a\r\n");
-    log.Append("   fixing b\r\n");
-    log.Append("Fixup completed.\r\n");
-    QCOMPARE(box.toPlainText(), QStringLiteral("Fixing a\n   fixing b\nFixup completed.\n"));
-    QCOMPARE(box.blockCount(), 4);
-  }
-
   void longLogKeepsItsLastLineInViewAndTheSelection() {
     QPlainTextEdit box;
     box.resize(345, 129);
@@ -57,14 +47,6 @@ class TextBoxLogTest final : public QObject {
     QCOMPARE(scroll.value(), scroll.maximum());
     QCOMPARE(box.textCursor().anchor(), 1);
     QCOMPARE(box.textCursor().position(), 5);
-  }
-
-  void clearEmptiesTheBox() {
-    QPlainTextEdit box(QStringLiteral("old"));
-    TextBoxLog log(box);
-    log.Clear();
-    log.Append("new\r\n");
-    QCOMPARE(box.toPlainText(), QStringLiteral("new\n"));
   }
 };
 
