@@ -9,7 +9,10 @@
 #include <QPalette>
 #include <QPoint>
 #include <QShortcut>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "repair/repair_error.h"
 #include "ui/qt_file_dialog.h"
@@ -38,7 +41,8 @@ std::unique_ptr<Ui::Form1> LoadLayout(QWidget* form) {
 Form1::Form1(QWidget* parent) : Form1(std::make_unique<QtFileDialog>(), parent) {}
 
 Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
-    : QWidget(parent),
+    // A window of its own even when another window creates it.
+    : QWidget(parent, Qt::Window),
       ui_(LoadLayout(this)),
       dialog_(std::move(dialog)),
       log_(*ui_->Text1),

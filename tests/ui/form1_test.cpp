@@ -134,6 +134,11 @@ class Form1Test final : public QObject {
     QCOMPARE(window.form->windowTitle(), QStringLiteral("Plindor"));
     QCOMPARE(window.form->pos(), QPoint(103, 103));
     QCOMPARE(window.form->size(), QSize(398, 301));
+
+    // Opened by another window, it is still a window of its own.
+    QWidget opener;
+    const Form1 opened(&opener);
+    QCOMPARE(opened.isWindow(), true);
   }
 
   void colours() {
