@@ -32,6 +32,7 @@ constexpr char kNotice[] =
 struct MainWindowProbe {
   int made = 0;
   bool terms_visible_when_made = false;
+  bool terms_visible_in_pending_event = false;
   std::unique_ptr<QWidget> window;
 
   MainWindowFactory Factory(QPointer<Form2>* terms) {
@@ -39,6 +40,13 @@ struct MainWindowProbe {
       ++made;
       terms_visible_when_made = !terms->isNull() && (*terms)->isVisible();
       window = std::make_unique<QWidget>();
+      // Work the new window leaves pending must run before the terms window goes.
+      QMetaObject::invokeMethod(
+          window.get(),
+          [this, terms] {
+            terms_visible_in_pending_event = !terms->isNull() && (*terms)->isVisible();
+          },
+          Qt::QueuedConnection);
       return window.get();
     };
   }
@@ -312,6 +320,7 @@ class Form2Test final : public QObject {
     QVERIFY(form_.isNull());
     QCOMPARE(probe_->made, 1);
     QVERIFY(probe_->terms_visible_when_made);
+    QVERIFY(probe_->terms_visible_in_pending_event);
     QVERIFY(probe_->window->isVisible());
   }
 
