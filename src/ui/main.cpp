@@ -1,12 +1,6 @@
-#include <QApplication>
-
-#include "ui/fonts.h"
 #include "ui/form1.h"
+#include "ui/start.h"
 
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
-  plindor::ui::InstallFontSubstitutions();
-  plindor::ui::Form1 form;
-  form.show();
-  return QApplication::exec();
+  return plindor::ui::RunProgram(argc, argv, [] { return new plindor::ui::Form1; });
 }
