@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -319,6 +321,41 @@ TEST_F(Win32DiskFileSystemTest, StreamsRefuseTheOtherDirectionAndUseAfterClose) 
   EXPECT_EQ(FailureOf([&] { writer->Write("more"); }),
             "cannot use \"" + path + "\": the file is closed");
   EXPECT_EQ(ReadFile(path), "new");
+}
+
+// Windows has no file-size limit to provoke a failing write, so a volume that is really full
+// stands in: scripts/check-windows mounts a small one when it runs as root and names it here.
+TEST_F(Win32DiskFileSystemTest, FullVolumeLeavesTheFileAsItWas) {
+  const char* volume = std::getenv("PLINDOR_TEST_SMALL_VOLUME");
+  if (volume == nullptr || *volume == '\0') {
+    GTEST_SKIP() << "PLINDOR_TEST_SMALL_VOLUME names no small volume to fill";
+  }
+  const std::filesystem::path folder = std::filesystem::path(volume) / "FullVolume";
+  std::filesystem::create_directory(folder);
+  struct Cleanup {
+    std::filesystem::path folder;
+    ~Cleanup() {
+      std::error_code ignored;
+      std::filesystem::remove_all(folder, ignored);
+    }
+  } cleanup{folder};
+  const std::string original = "VERSION 5.00\r\n" + std::string(4000, 'o');
+  const std::string path = Utf8(folder / "Main.frm");
+  WriteFile(path, original);
+  {
+    std::ofstream filler(folder / "filler", std::ios::binary);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+           filler.flush()) {
+    }
+  }
+
+  const std::string message = FailureOf([&] { WriteThrough(path, std::string(200000, 'n')); });
+
+  const std::string prefix = "cannot write \"" + path + "\": ";
+  ASSERT_GT(message.size(), prefix.size()) << message;
+  EXPECT_EQ(message.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(ReadFile(path), original);
 }
 
 }  // namespace
