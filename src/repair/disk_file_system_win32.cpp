@@ -1,8 +1,13 @@
+// Keeps windows.h from defining min and max as macros, which would break std::min.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
