@@ -136,6 +136,22 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"DotDot", "Forms/Main.frm", "Other\\..\\Forms\\Main.frm"}),
     [](const auto& row) { return row.param.name; });
 
+// Projects saved by older systems name their files in the ANSI code page, not UTF-8.
+TEST_F(Win32DiskFileSystemTest, PathInTheAnsiCodePageIsFound) {
+  const std::wstring name = L"Gr\u00f6\u00dfe.frm";
+  char ansi[64] = {};
+  BOOL lossy = FALSE;
+  const int size =
+      ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy);
+  if (size <= 0 || lossy) GTEST_SKIP() << "the ANSI code page can't spell " << Utf8(name);
+  WriteFile(dir_.path() / name, "old\r\n");
+  const std::string path = Utf8(dir_.path()) + "\\" + ansi;
+  ASSERT_NE(path, Utf8(dir_.path() / name)) << "the ANSI code page is UTF-8 here";
+
+  WriteThrough(path, "new\r\n");
+  EXPECT_EQ(ReadFile(dir_.path() / name), "new\r\n");
+}
+
 TEST_F(Win32DiskFileSystemTest, RepairsAProjectWithBackslashEntries) {
   const std::string old_object =
       R"(Object = "{6B7E6392-850A-101B-AFC0-4210102A8DA7}#2.0#0"; "MSCOMCTL.OCX")";
