@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
-
-#include <stdlib.h>
+#include <utility>
 
 namespace plindor::testing {
 
@@ -16,9 +16,20 @@ namespace plindor::testing {
 class TempDir final {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "plindor-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    // create_directory is false for a name that exists, so a clash just tries another name.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::filesystem::path candidate = base / ("plindor-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate)) {
+        std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        path_ = std::move(candidate);
+        return;
+      }
+    }
+    throw std::runtime_error("cannot make a temporary folder in " + base.string());
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

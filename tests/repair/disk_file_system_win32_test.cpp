@@ -1,0 +1,353 @@
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "repair/disk_file_system.h"
+#include "repair/fake_file_system.h"
+#include "repair/repair_error.h"
+#include "repair/repairer.h"
+#include "temp_dir.h"
+
+namespace plindor::repair {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::string AllByteValues() {
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
+  return bytes;
+}
+
+// The UTF-8 text of a path, as the engine takes it.
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+std::filesystem::path FromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+class Win32DiskFileSystemTest : public ::testing::Test {
+ protected:
+  std::string ReadThrough(const std::string& path) {
+    const auto stream = files_.OpenTextFile(path, IoMode::kForReading);
+    std::string text = stream->ReadAll();
+    stream->Close();
+    return text;
+  }
+
+  void WriteThrough(const std::string& path, std::string_view text) {
+    const auto stream = files_.OpenTextFile(path, IoMode::kForWriting);
+    stream->Write(text);
+    stream->Close();
+  }
+
+  // The message of the RepairError that `action` raises, or "" when it raises none.
+  template <typename Action>
+  static std::string FailureOf(Action action) {
+    try {
+      action();
+    } catch (const RepairError& e) {
+      return e.what();
+    }
+    return {};
+  }
+
+  TempDir dir_;
+  DiskFileSystem files_;
+};
+
+struct RewriteCase {
+  std::string name;
+  std::string before;
+  std::string after;
+};
+
+std::ostream& operator<<(std::ostream& out, const RewriteCase& c) { return out << c.name; }
+
+class Win32RewriteTest : public Win32DiskFileSystemTest,
+                         public ::testing::WithParamInterface<RewriteCase> {};
+
+TEST_P(Win32RewriteTest, ReadsAndRewritesEveryByteUnchanged) {
+  const auto& [name, before, after] = GetParam();
+  const std::string path = dir_ / "Main.frm";
+  WriteFile(path, before);
+
+  EXPECT_EQ(ReadThrough(path), before);
+  WriteThrough(path, after);
+  EXPECT_EQ(ReadFile(path), after);
+  EXPECT_EQ(ReadThrough(path), after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, Win32RewriteTest,
+    ::testing::Values(RewriteCase{"EmptyFile", "", ""},
+                      RewriteCase{"EmptyToText", "", "Begin VB.Form Form1\r\n"},
+                      RewriteCase{"AllByteValues", AllByteValues(),
+                                  std::string(AllByteValues().rbegin(), AllByteValues().rend())},
+                      RewriteCase{"LineEndsKept", "a\r\nb\nc\rd\r\n\r\n", "a\nb\r\nc\r\r\n"},
+                      RewriteCase{"GrowsPastReadChunk", "short", std::string(300000, 'x')},
+                      RewriteCase{"ShrinksToEmpty", std::string(300000, 'y'), ""}),
+    [](const auto& row) { return row.param.name; });
+
+struct PathCase {
+  std::string name;
+  std::string on_disk;  // UTF-8, relative to the test folder, '/' separated
+  std::string given;    // UTF-8, relative to the test folder, as a project would name it
+};
+
+std::ostream& operator<<(std::ostream& out, const PathCase& c) { return out << c.name; }
+
+class Win32PathTest : public Win32DiskFileSystemTest,
+                      public ::testing::WithParamInterface<PathCase> {};
+
+TEST_P(Win32PathTest, FindsTheFileWindowsWouldFind) {
+  const auto& [name, on_disk, given] = GetParam();
+  const std::filesystem::path file = dir_.path() / FromUtf8(on_disk);
+  WriteFile(file, "old\r\n");
+  const std::string path = Utf8(dir_.path()) + "\\" + given;
+
+  EXPECT_EQ(ReadThrough(path), "old\r\n");
+  WriteThrough(path, "new\r\n");
+  EXPECT_EQ(ReadFile(file), "new\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, Win32PathTest,
+    ::testing::Values(PathCase{"Backslashes", "Forms/Sub/Main.frm", "Forms\\Sub\\Main.frm"},
+                      PathCase{"ForwardSlashes", "Forms/Main.frm", "Forms/Main.frm"},
+                      PathCase{"LetterCaseIgnored", "Forms/Main.frm", "FORMS\\main.FRM"},
+                      PathCase{"NonAsciiUtf8", "Fenêtres/Größe €.frm", "Fenêtres\\Größe €.frm"},
+                      PathCase{"OutsideTheBasicPlane", "\xF0\x9F\x93\x81/a.frm",
+                               "\xF0\x9F\x93\x81\\a.frm"},
+                      PathCase{"DotDot", "Forms/Main.frm", "Other\\..\\Forms\\Main.frm"}),
+    [](const auto& row) { return row.param.name; });
+
+// Projects saved by older systems name their files in the ANSI code page, not UTF-8.
+TEST_F(Win32DiskFileSystemTest, PathInTheAnsiCodePageIsFound) {
+  const std::wstring name = L"Gr\u00f6\u00dfe.frm";
+  char ansi[64] = {};
+  BOOL lossy = FALSE;
+  const int size =
+      ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy);
+  if (size <= 0 || lossy) GTEST_SKIP() << "the ANSI code page can't spell " << Utf8(name);
+  WriteFile(dir_.path() / name, "old\r\n");
+  const std::string path = Utf8(dir_.path()) + "\\" + ansi;
+  ASSERT_NE(path, Utf8(dir_.path() / name)) << "the ANSI code page is UTF-8 here";
+
+  WriteThrough(path, "new\r\n");
+  EXPECT_EQ(ReadFile(dir_.path() / name), "new\r\n");
+}
+
+TEST_F(Win32DiskFileSystemTest, RepairsAProjectWithBackslashEntries) {
+  const std::string old_object =
+      R"(Object = "{6B7E6392-850A-101B-AFC0-4210102A8DA7}#2.0#0"; "MSCOMCTL.OCX")";
+  const std::string new_object =
+      R"(Object = "{831FDD16-0C5C-11D2-A9FC-0000F8754DA1}#2.0#0"; "MSCOMCTL.OCX")";
+  WriteFile(dir_.path() / "Big.vbp", "Type=Exe\r\nForm=Forms\\Main.frm\r\nUserControl=Box.ctl\r\n");
+  WriteFile(dir_.path() / "Forms" / "Main.frm", "VERSION 5.00\r\n" + old_object + "\r\n");
+  WriteFile(dir_.path() / "Box.ctl", old_object + "\r\n");
+  testing::CurrentDirectory current(dir_.path());
+  testing::StringLog log;
+
+  Repairer(files_, log).FixProjectFile(dir_ / "Big.vbp");
+
+  EXPECT_EQ(log.text, "Fixing " + (dir_ / "Big.vbp") +
+                          "\r\n   fixing Forms\\Main.frm\r\n   fixing Box.ctl\r\n");
+  EXPECT_EQ(ReadFile(dir_.path() / "Forms" / "Main.frm"), "VERSION 5.00\r\n" + new_object + "\r\n");
+  EXPECT_EQ(ReadFile(dir_.path() / "Box.ctl"), new_object + "\r\n");
+}
+
+TEST_F(Win32DiskFileSystemTest, ReadOnlyFileFailsToOpenForWritingAndStaysIntact) {
+  const std::string path = dir_ / "Main.frm";
+  WriteFile(path, "kept\r\n");
+  const std::wstring wide = std::filesystem::path(path).wstring();
+  ASSERT_TRUE(::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
+
+  const std::string message = FailureOf([&] { files_.OpenTextFile(path, IoMode::kForWriting); });
+  ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  const std::string prefix = "cannot open \"" + path + "\" for writing: ";
+  ASSERT_GT(message.size(), prefix.size()) << message;
+  EXPECT_EQ(message.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(ReadFile(path), "kept\r\n");
+}
+
+struct LockCase {
+  std::string name;
+  IoMode mode;
+};
+
+std::ostream& operator<<(std::ostream& out, const LockCase& c) { return out << c.name; }
+
+class Win32LockTest : public Win32DiskFileSystemTest,
+                      public ::testing::WithParamInterface<LockCase> {};
+
+TEST_P(Win32LockTest, FileLockedByAnotherHandleFailsCleanly) {
+  const std::string path = dir_ / "Main.frm";
+  WriteFile(path, "kept\r\n");
+  const std::wstring wide = std::filesystem::path(path).wstring();
+  const HANDLE lock = ::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+  const std::string message = FailureOf([&] { files_.OpenTextFile(path, GetParam().mode); });
+  ::CloseHandle(lock);
+
+  const std::string prefix =
+      "cannot open \"" + path + "\" " +
+      (GetParam().mode == IoMode::kForReading ? "for reading" : "for writing") + ": ";
+  ASSERT_GT(message.size(), prefix.size()) << message;
+  EXPECT_EQ(message.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(ReadThrough(path), "kept\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Win32LockTest,
+                         ::testing::Values(LockCase{"ForReading", IoMode::kForReading},
+                                           LockCase{"ForWriting", IoMode::kForWriting}),
+                         [](const auto& row) { return row.param.name; });
+
+TEST_F(Win32DiskFileSystemTest, FileBeingRewrittenCanBeReadButNotRewrittenByOthers) {
+  const std::string path = dir_ / "Main.frm";
+  WriteFile(path, "old\r\n");
+  const auto writer = files_.OpenTextFile(path, IoMode::kForWriting);
+  writer->Write("new\r\n");
+
+  EXPECT_EQ(ReadThrough(path), "new\r\n");
+  EXPECT_NE(FailureOf([&] { files_.OpenTextFile(path, IoMode::kForWriting); }), "");
+  writer->Close();
+}
+
+// Reasons the system words itself are only checked for being there; their wording depends on
+// the Windows language.
+struct OpenFailureCase {
+  std::string name;
+  std::string path;  // relative to the test folder unless it names a device
+  IoMode mode;
+  std::string reason;  // exact, or "" for the system's own text
+};
+
+std::ostream& operator<<(std::ostream& out, const OpenFailureCase& c) { return out << c.name; }
+
+class Win32OpenFailureTest : public Win32DiskFileSystemTest,
+                             public ::testing::WithParamInterface<OpenFailureCase> {};
+
+TEST_P(Win32OpenFailureTest, FailsWithTheGivenPathAndAReason) {
+  const auto& [name, relative, mode, reason] = GetParam();
+  std::filesystem::create_directory(dir_.path() / "Forms");
+  WriteFile(dir_.path() / "Main.frm", "kept");
+  const bool device = relative == "NUL" || relative == "CON";
+  const std::string path = device ? relative : dir_ / relative;
+
+  const std::string message = FailureOf([&] { files_.OpenTextFile(path, mode); });
+
+  const std::string prefix = "cannot open \"" + path + "\" " +
+                             (mode == IoMode::kForReading ? "for reading" : "for writing") + ": ";
+  ASSERT_GT(message.size(), prefix.size()) << message;
+  EXPECT_EQ(message.substr(0, prefix.size()), prefix);
+  const std::string actual_reason = message.substr(prefix.size());
+  if (!reason.empty()) {
+    EXPECT_EQ(actual_reason, reason);
+  }
+  EXPECT_NE(actual_reason.back(), '.') << message;
+  EXPECT_EQ(actual_reason.find_first_of("\r\n"), std::string::npos) << message;
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Missing.frm"));
+  EXPECT_EQ(ReadFile(dir_.path() / "Main.frm"), "kept");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, Win32OpenFailureTest,
+    ::testing::Values(
+        OpenFailureCase{"MissingFile", "Missing.frm", IoMode::kForReading, ""},
+        OpenFailureCase{"MissingFileNotCreated", "Missing.frm", IoMode::kForWriting, ""},
+        OpenFailureCase{"MissingFolder", "Nowhere\\Main.frm", IoMode::kForReading, ""},
+        OpenFailureCase{"Folder", "Forms", IoMode::kForReading, "Is a directory"},
+        OpenFailureCase{"FolderForWriting", "Forms", IoMode::kForWriting, "Is a directory"},
+        OpenFailureCase{"NulDevice", "NUL", IoMode::kForReading, "not a regular file"},
+        OpenFailureCase{"NulDeviceForWriting", "NUL", IoMode::kForWriting, "not a regular file"}),
+    [](const auto& row) { return row.param.name; });
+
+// Windows ends a path at its first NUL, so "Main.frm<NUL>.bak" would rewrite Main.frm.
+TEST_F(Win32DiskFileSystemTest, PathWithANulCharacterIsRefusedNotCutShort) {
+  WriteFile(dir_.path() / "Main.frm", "kept");
+  const std::string path = dir_ / "Main.frm" + std::string(1, '\0') + ".bak";
+
+  EXPECT_THROW(WriteThrough(path, "lost"), RepairError);
+  EXPECT_THROW(ReadThrough(path), RepairError);
+  EXPECT_EQ(ReadFile(dir_.path() / "Main.frm"), "kept");
+}
+
+TEST_F(Win32DiskFileSystemTest, EmptyPathFailsToOpen) {
+  const std::string message = FailureOf([&] { files_.OpenTextFile("", IoMode::kForReading); });
+  EXPECT_EQ(message.substr(0, 27), "cannot open \"\" for reading:") << message;
+}
+
+TEST_F(Win32DiskFileSystemTest, ClosingAWriterWithoutWritingEmptiesTheFile) {
+  const std::string path = dir_ / "Main.frm";
+  WriteFile(path, "old content");
+  files_.OpenTextFile(path, IoMode::kForWriting)->Close();
+  EXPECT_EQ(ReadFile(path), "");
+}
+
+TEST_F(Win32DiskFileSystemTest, SuccessiveWritesAppendAndCutTheRest) {
+  const std::string path = dir_ / "Main.frm";
+  WriteFile(path, "0123456789abcdef");
+  const auto stream = files_.OpenTextFile(path, IoMode::kForWriting);
+  stream->Write("AB");
+  EXPECT_EQ(ReadFile(path), "AB");
+  stream->Write("CDE");
+  stream->Close();
+  EXPECT_EQ(ReadFile(path), "ABCDE");
+}
+
+// Windows has no file-size limit to provoke a failing write, so a volume that is really full
+// stands in: scripts/check-windows mounts a small one when it runs as root and names it here.
+TEST_F(Win32DiskFileSystemTest, FullVolumeLeavesTheFileAsItWas) {
+  wchar_t volume[MAX_PATH] = {};
+  const DWORD length = ::GetEnvironmentVariableW(L"PLINDOR_TEST_SMALL_VOLUME", volume, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    GTEST_SKIP() << "PLINDOR_TEST_SMALL_VOLUME names no small volume to fill";
+  }
+  const std::filesystem::path folder = std::filesystem::path(volume) / "FullVolume";
+  std::filesystem::create_directory(folder);
+  struct Cleanup {
+    std::filesystem::path folder;
+    ~Cleanup() {
+      std::error_code ignored;
+      std::filesystem::remove_all(folder, ignored);
+    }
+  } cleanup{folder};
+  const std::string original = "VERSION 5.00\r\n" + std::string(4000, 'o');
+  const std::string path = Utf8(folder / "Main.frm");
+  WriteFile(path, original);
+  {
+    std::ofstream filler(folder / "filler", std::ios::binary);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+           filler.flush()) {
+    }
+  }
+
+  const std::string message = FailureOf([&] { WriteThrough(path, std::string(200000, 'n')); });
+
+  const std::string prefix = "cannot write \"" + path + "\": ";
+  ASSERT_GT(message.size(), prefix.size()) << message;
+  EXPECT_EQ(message.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(ReadFile(path), original);
+}
+
+}  // namespace
+}  // namespace plindor::repair
