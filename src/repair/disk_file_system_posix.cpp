@@ -22,7 +22,16 @@ namespace {
 [[noreturn]] void Fail(std::string_view action, const std::string& path, std::string_view detail,
                        std::string_view reason) {
   std::string message(action);
-  message += " \"" + path + "\"";
+  message += " \"";
+  // A NUL would end the message early wherever it is shown as a C string.
+  for (const char c : path) {
+    if (c == '\0') {
+      message += "\\0";
+    } else {
+      message += c;
+    }
+  }
+  message += '"';
   if (!detail.empty()) message.append(" ").append(detail);
   message.append(": ").append(reason);
   throw RepairError(message);
@@ -208,6 +217,10 @@ DiskFileSystem::DiskFileSystem() {
 
 std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path, IoMode mode) {
   const std::string_view detail = mode == IoMode::kForReading ? "for reading" : "for writing";
+  // The system would stop reading the name at a NUL byte and open some other file.
+  if (path.find('\0') != std::string::npos) {
+    Fail("cannot open", path, detail, "the name contains a NUL character");
+  }
   std::string on_disk;
   try {
     on_disk = ResolvePath(path);

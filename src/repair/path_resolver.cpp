@@ -72,8 +72,8 @@ std::string ResolvePath(const std::string& path) {
     if (matches.size() > 1) {
       std::string names;
       for (const std::string& match : matches) {
-        names += names.empty() ? "" : ", ";
-        names += "\"" + Join(resolved, match) + "\"";
+        if (!names.empty()) names += ", ";
+        names.append(1, '"').append(Join(resolved, match)).append(1, '"');
       }
       throw AmbiguousPathError("several files match when letter case is ignored: " + names);
     }

@@ -120,6 +120,15 @@ TEST_F(DiskFileSystemTest, OpeningNeverCreatesAFile) {
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.frm"));
 }
 
+TEST_F(DiskFileSystemTest, NameWithNulIsRefusedRatherThanCut) {
+  const std::string path = dir / "Main.frm";
+  WriteFile(path, "keep");
+  const std::string with_nul = path + std::string("\0.bak", 5);
+  EXPECT_EQ(FailureOf([&] { Write(files, with_nul, "changed"); }),
+            "cannot open \"" + path + "\\0.bak\" for writing: the name contains a NUL character");
+  EXPECT_EQ(ReadFile(path), "keep");
+}
+
 // Anything but a regular file is refused at once: a FIFO would block the read and a device
 // might never end.
 TEST_F(DiskFileSystemTest, OnlyRegularFilesAreOpened) {
