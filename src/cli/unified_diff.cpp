@@ -2,12 +2,15 @@
 
 #include <dtl/dtl.hpp>
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
 namespace plindor::cli {
 
 namespace {
+
+constexpr std::size_t kContext = 3;
 
 // Each line keeps its LF, so that a missing LF at the end shows as a change.
 std::vector<std::string_view> SplitLines(std::string_view text) {
@@ -22,31 +25,78 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-template <typename Element>
-void AppendLines(const std::vector<Element>& elements, std::string& out) {
-  for (const auto& [line, info] : elements) {
-    out += info.type == dtl::SES_ADD ? '+' : info.type == dtl::SES_DELETE ? '-' : ' ';
-    out.append(line);
-    if (line.empty() || line.back() != '\n') out += "\n\\ No newline at end of file\n";
-  }
+struct Edit {
+  char mark;  // ' ', '-' or '+'
+  std::string_view line;
+};
+
+// "-first,count" as unified diffs write a range: an empty range names the line before it, and
+// a count of one is left out.
+std::string Range(char sign, std::size_t lines_before, std::size_t count) {
+  std::string text(1, sign);
+  text += std::to_string(count == 0 ? lines_before : lines_before + 1);
+  if (count != 1) text += "," + std::to_string(count);
+  return text;
 }
 
 }  // namespace
 
 std::string UnifiedDiff(std::string_view name, std::string_view before, std::string_view after) {
   if (before == after) return {};
+  // The library finds the shortest edit script; the hunks are laid out here so that they follow
+  // the usual conventions (three lines of context, empty ranges) exactly.
   dtl::Diff<std::string_view> diff(SplitLines(before), SplitLines(after));
   diff.compose();
-  diff.composeUnifiedHunks();
+  std::vector<Edit> edits;
+  for (const auto& [line, info] : diff.getSes().getSequence()) {
+    edits.push_back({info.type == dtl::SES_ADD      ? '+'
+                     : info.type == dtl::SES_DELETE ? '-'
+                                                    : ' ',
+                     line});
+  }
 
   std::string out;
   out.append("--- ").append(name).append("\n+++ ").append(name).append("\n");
-  for (const auto& hunk : diff.getUniHunks()) {
-    out += "@@ -" + std::to_string(hunk.a) + "," + std::to_string(hunk.b) + " +" +
-           std::to_string(hunk.c) + "," + std::to_string(hunk.d) + " @@\n";
-    AppendLines(hunk.common[0], out);
-    AppendLines(hunk.change, out);
-    AppendLines(hunk.common[1], out);
+  std::size_t old_line = 0;  // lines of each side before edits[next]
+  std::size_t new_line = 0;
+  std::size_t next = 0;
+  while (true) {
+    std::size_t change = next;
+    while (change < edits.size() && edits[change].mark == ' ') ++change;
+    if (change == edits.size()) break;
+    const std::size_t start = change - std::min(kContext, change - next);
+    // A hunk runs on while the common lines between two changes are few enough to be context
+    // for both.
+    std::size_t end = change;
+    while (true) {
+      while (end < edits.size() && edits[end].mark != ' ') ++end;
+      std::size_t common = end;
+      while (common < edits.size() && edits[common].mark == ' ') ++common;
+      if (common == edits.size() || common - end > 2 * kContext) {
+        end = std::min(common, end + kContext);
+        break;
+      }
+      end = common;
+    }
+
+    old_line += start - next;  // only common lines lie between two hunks
+    new_line += start - next;
+    std::size_t old_count = 0;
+    std::size_t new_count = 0;
+    for (std::size_t i = start; i < end; ++i) {
+      if (edits[i].mark != '+') ++old_count;
+      if (edits[i].mark != '-') ++new_count;
+    }
+    out +=
+        "@@ " + Range('-', old_line, old_count) + " " + Range('+', new_line, new_count) + " @@\n";
+    for (std::size_t i = start; i < end; ++i) {
+      out += edits[i].mark;
+      out.append(edits[i].line);
+      if (edits[i].line.back() != '\n') out += "\n\\ No newline at end of file\n";
+    }
+    old_line += old_count;
+    new_line += new_count;
+    next = end;
   }
   return out;
 }
