@@ -235,7 +235,7 @@ TEST_F(SampleTree, DiffShowsWhatWouldChangeAndWritesNothing) {
   EXPECT_EQ(result.out,
             "--- healthy/Healthy.vbp\n"
             "+++ healthy/Healthy.vbp\n"
-            "@@ -1,7 +1,7 @@\n"
+            "@@ -1,6 +1,6 @@\n"
             " Type=Exe\r\n"
             "-Object={6B7E6392-850A-101B-AFC0-4210102A8DA7}#2.0#0; MSCOMCTL.OCX\r\n"
             "-Object={02B5E320-7292-11CF-93D5-0020AF99504A}#2.0#0; MSCHRT20.OCX\r\n"
@@ -244,7 +244,6 @@ TEST_F(SampleTree, DiffShowsWhatWouldChangeAndWritesNothing) {
             " Form=Main.frm\r\n"
             " Form=Forms\\About.frm\r\n"
             " UserControl=Gauge.ctl\r\n"
-            " Name=\"Healthy\"\r\n"
             "--- healthy/Main.frm\n"
             "+++ healthy/Main.frm\n"
             "@@ -1,10 +1,10 @@\n"
