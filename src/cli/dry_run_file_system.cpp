@@ -83,16 +83,18 @@ std::size_t DryRunFileSystem::Capture(const std::string& path) {
 
 std::unique_ptr<repair::TextStream> DryRunFileSystem::OpenTextFile(const std::string& path,
                                                                    repair::IoMode mode) {
+  if (mode == repair::IoMode::kForWriting) {
+    // A real run opens the file for reading and writing; check the same permission without
+    // opening anything for writing.
+    const std::optional<std::string> on_disk = OnDisk(path);
+    if (::faccessat(AT_FDCWD, on_disk.value_or(path).c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+      throw RepairError("cannot open \"" + path + "\" for writing: " + std::strerror(errno));
+    }
+  }
   const std::size_t index = Capture(path);
   CapturedFile& file = files_[index];
   if (mode == repair::IoMode::kForReading) {
     return std::make_unique<CapturedReader>(file.repaired, path);
-  }
-  // A real run opens the file for reading and writing; check the same permission without
-  // opening anything for writing.
-  const std::optional<std::string> on_disk = OnDisk(path);
-  if (::faccessat(AT_FDCWD, on_disk.value_or(path).c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
-    throw RepairError("cannot open \"" + path + "\" for writing: " + std::strerror(errno));
   }
   writes_.push_back({index, file.repaired});
   file.repaired.clear();

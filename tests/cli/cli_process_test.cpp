@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -177,25 +177,25 @@ TEST_F(SampleTree, DryRunChangesNothingAndCountsWhatARealRunThenChanges) {
 
   // Collect the reported counts, then check them against what a real run changes: each
   // replacement inserts its replacement text once.
-  const std::map<std::string, std::string> folders = {{"healthy/Healthy.vbp", "healthy/"},
-                                                      {"broken/Broken.vbp", "broken/"}};
   std::string folder;
-  std::map<std::string, std::string> reports;  // file under the root -> report line
+  std::map<std::string, std::string> reports;  // file under the root -> counts ("" unchanged)
+  // The file a report line names, as a path under the root.
+  const auto under_root = [&](std::string file) {
+    if (fs::path(file).is_absolute())
+      return fs::path(file).lexically_relative(root.path()).string();
+    std::replace(file.begin(), file.end(), '\\', '/');
+    return folder + file;
+  };
   std::istringstream lines(dry.out);
   for (std::string line; std::getline(lines, line);) {
-    std::smatch match;
     if (line.starts_with("Fixing ")) {
       folder = fs::path(line.substr(7)).parent_path().lexically_relative(root.path()).string();
       folder += "/";
-    } else if (std::regex_match(line, match, std::regex("Would change (.*): (.*)"))) {
-      std::string file = match[1];
-      if (fs::path(file).is_absolute())
-        file = fs::path(file).lexically_relative(root.path());
-      else
-        file = folder + std::regex_replace(file, std::regex(R"(\\)"), "/");
-      reports[file] = match[2];
-    } else if (std::regex_match(line, match, std::regex("Unchanged: (.*)"))) {
-      reports[folder + std::regex_replace(match[1].str(), std::regex(R"(\\)"), "/")] = "";
+    } else if (line.starts_with("Would change ")) {
+      const std::size_t colon = line.rfind(": ");
+      reports[under_root(line.substr(13, colon - 13))] = line.substr(colon + 2);
+    } else if (line.starts_with("Unchanged: ")) {
+      reports[under_root(line.substr(11))] = "";
     }
   }
   ASSERT_EQ(reports.size(), 6u) << dry.out;
