@@ -30,6 +30,43 @@ struct Edit {
   std::string_view line;
 };
 
+// Pairs the lines by position: each run of differing lines becomes its old lines followed by
+// its new ones. Linear, and exact for the repair, which never adds or removes a line; for other
+// texts of equal length it is a correct, if not always the shortest, edit script.
+std::vector<Edit> LineByLine(const std::vector<std::string_view>& old_lines,
+                             const std::vector<std::string_view>& new_lines) {
+  std::vector<Edit> edits;
+  std::size_t i = 0;
+  while (i < old_lines.size()) {
+    if (old_lines[i] == new_lines[i]) {
+      edits.push_back({' ', old_lines[i++]});
+      continue;
+    }
+    std::size_t end = i;
+    while (end < old_lines.size() && old_lines[end] != new_lines[end]) ++end;
+    for (std::size_t k = i; k < end; ++k) edits.push_back({'-', old_lines[k]});
+    for (std::size_t k = i; k < end; ++k) edits.push_back({'+', new_lines[k]});
+    i = end;
+  }
+  return edits;
+}
+
+// The library's shortest edit script, for texts whose line counts differ. Its cost grows with
+// the size times the number of differences.
+std::vector<Edit> ShortestEditScript(const std::vector<std::string_view>& old_lines,
+                                     const std::vector<std::string_view>& new_lines) {
+  dtl::Diff<std::string_view> diff(old_lines, new_lines);
+  diff.compose();
+  std::vector<Edit> edits;
+  for (const auto& [line, info] : diff.getSes().getSequence()) {
+    edits.push_back({info.type == dtl::SES_ADD      ? '+'
+                     : info.type == dtl::SES_DELETE ? '-'
+                                                    : ' ',
+                     line});
+  }
+  return edits;
+}
+
 // "-first,count" as unified diffs write a range: an empty range names the line before it, and
 // a count of one is left out.
 std::string Range(char sign, std::size_t lines_before, std::size_t count) {
@@ -43,17 +80,11 @@ std::string Range(char sign, std::size_t lines_before, std::size_t count) {
 
 std::string UnifiedDiff(std::string_view name, std::string_view before, std::string_view after) {
   if (before == after) return {};
-  // The library finds the shortest edit script; the hunks are laid out here so that they follow
-  // the usual conventions (three lines of context, empty ranges) exactly.
-  dtl::Diff<std::string_view> diff(SplitLines(before), SplitLines(after));
-  diff.compose();
-  std::vector<Edit> edits;
-  for (const auto& [line, info] : diff.getSes().getSequence()) {
-    edits.push_back({info.type == dtl::SES_ADD      ? '+'
-                     : info.type == dtl::SES_DELETE ? '-'
-                                                    : ' ',
-                     line});
-  }
+  const std::vector<std::string_view> old_lines = SplitLines(before);
+  const std::vector<std::string_view> new_lines = SplitLines(after);
+  const std::vector<Edit> edits = old_lines.size() == new_lines.size()
+                                      ? LineByLine(old_lines, new_lines)
+                                      : ShortestEditScript(old_lines, new_lines);
 
   std::string out;
   out.append("--- ").append(name).append("\n+++ ").append(name).append("\n");

@@ -45,6 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
                            "\\ No newline at end of file\n"},
         DiffCase{"AddingTheLastLineEndIsAChange", "a\nb", "a\nb\n",
                  kHeader + "@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+b\n"},
+        DiffCase{"InsertedLine", "1\n2\n3\n4\n5\n", "1\n2\nx\n3\n4\n5\n",
+                 kHeader + "@@ -1,5 +1,6 @@\n 1\n 2\n+x\n 3\n 4\n 5\n"},
+        DiffCase{"RemovedAndChangedLines", "a\nb\nc\nd\n", "a\nC\nd\n",
+                 kHeader + "@@ -1,4 +1,3 @@\n a\n-b\n-c\n+C\n d\n"},
         DiffCase{"FromEmpty", "", "a\n", kHeader + "@@ -0,0 +1 @@\n+a\n"}),
     [](const ::testing::TestParamInfo<DiffCase>& row) { return std::string(row.param.name); });
 
