@@ -1,0 +1,27 @@
+#include "cli/terminal_log.h"
+
+namespace plindor::cli {
+
+void TerminalLog::Append(std::string_view text) {
+  std::string line(text);
+  if (line.ends_with("\r\n")) line.erase(line.size() - 2, 1);
+  if (hold_) {
+    held_ += line;
+  } else {
+    out_ << line << std::flush;
+  }
+}
+
+void TerminalLog::Line(std::string_view line) { Append(std::string(line) + "\n"); }
+
+void TerminalLog::Complete() {
+  Line("Fixup completed.");
+  held_.clear();
+}
+
+void TerminalLog::Fail(std::string_view message) {
+  failures_ << held_ << "Error: " << message << "\nFixup stopped.\n" << std::flush;
+  held_.clear();
+}
+
+}  // namespace plindor::cli

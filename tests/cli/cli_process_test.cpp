@@ -1,0 +1,359 @@
+// Runs the built plindor-cli as a user would, on trees of sample projects.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <version/version_record.h>
+
+#include "repair/rules.h"
+#include "run_program.h"
+#include "temp_dir.h"
+
+namespace plindor::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using plindor::testing::ProgramResult;
+using plindor::testing::ReadFile;
+using plindor::testing::TempDir;
+using plindor::testing::WriteFile;
+using ::testing::HasSubstr;
+
+ProgramResult Cli(const std::vector<std::string>& args, const fs::path& cwd) {
+  return plindor::testing::RunProgram(PLINDOR_CLI_BINARY, args, cwd);
+}
+
+const std::string kOldCommonControls =
+    "Object={6B7E6392-850A-101B-AFC0-4210102A8DA7}#2.0#0; MSCOMCTL.OCX\r\n";
+const std::string kOldChart =
+    "Object={02B5E320-7292-11CF-93D5-0020AF99504A}#2.0#0; MSCHRT20.OCX\r\n";
+const std::string kOldForm =
+    "VERSION 5.00\r\n"
+    "Object = \"{6B7E6392-850A-101B-AFC0-4210102A8DA7}#2.0#0\"; \"MSCOMCTL.OCX\"\r\n"
+    "Begin VB.Form Main\r\n"
+    "   Begin ComctlLib.ListView List1\r\n"
+    "   End\r\n"
+    "   Begin comctllib.StatusBar Status1\r\n"
+    "   End\r\n"
+    "   Begin MSChartLib.MSChart Chart1\r\n"
+    "   End\r\n"
+    "End\r\n";
+const std::string kCleanForm = "VERSION 5.00\r\nBegin VB.Form About\r\nEnd\r\n";
+const std::string kOldControl =
+    "VERSION 5.00\r\n"
+    "Object = \"{FE0065C0-1B7B-11CF-9D53-00AA003C9CB6}#2.0#0\"; \"MSCOMCT2.OCX\"\r\n"
+    "Begin VB.UserControl Gauge\r\n"
+    "   Begin Comctl2.UpDown Spin1\r\n"
+    "   End\r\n"
+    "End\r\n";
+
+// Two projects side by side: "healthy" with a form in a subfolder named the Windows way, and
+// "broken", whose second form is missing.
+class SampleTree : public ::testing::Test {
+ protected:
+  SampleTree() {
+    WriteFile(root.path() / "healthy/Healthy.vbp",
+              "Type=Exe\r\n" + kOldCommonControls + kOldChart +
+                  "Form=Main.frm\r\nForm=Forms\\About.frm\r\nUserControl=Gauge.ctl\r\n"
+                  "Name=\"Healthy\"\r\n");
+    WriteFile(root.path() / "healthy/Main.frm", kOldForm);
+    WriteFile(root.path() / "healthy/Forms/About.frm", kCleanForm);
+    WriteFile(root.path() / "healthy/Gauge.ctl", kOldControl);
+    WriteFile(root.path() / "broken/Broken.vbp",
+              "Type=Exe\r\n" + kOldCommonControls +
+                  "Form=Start.frm\r\nForm=Missing.frm\r\nForm=Later.frm\r\n");
+    WriteFile(root.path() / "broken/Start.frm", kOldForm);
+    WriteFile(root.path() / "broken/Later.frm", kOldForm);
+  }
+
+  std::string At(const std::string& relative) const { return (root.path() / relative).string(); }
+
+  // Every file of the tree with its bytes and modification time.
+  std::map<std::string, std::pair<std::string, struct timespec>> Snapshot() const {
+    std::map<std::string, std::pair<std::string, struct timespec>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
+      if (!entry.is_regular_file()) continue;
+      struct stat info {};
+      if (::stat(entry.path().c_str(), &info) != 0) ADD_FAILURE() << entry.path();
+      files[entry.path().string()] = {ReadFile(entry.path()), info.st_mtim};
+    }
+    return files;
+  }
+
+  TempDir root;
+};
+
+bool operator==(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+std::string Repaired(const std::string& text, bool project) {
+  return project ? repair::ApplyRules(text, repair::kProjectRules)
+                 : repair::ApplyRules(text, repair::kComponentRules);
+}
+
+TEST_F(SampleTree, RepairsTheHealthyProjectAndReportsTheBrokenOne) {
+  const std::string healthy = ReadFile(At("healthy/Healthy.vbp"));
+  const ProgramResult result = Cli({"healthy/Healthy.vbp", "broken/Broken.vbp"}, root.path());
+
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.out, "Fixing " + At("healthy/Healthy.vbp") +
+                            "\n"
+                            "   fixing Main.frm\n"
+                            "   fixing Forms\\About.frm\n"
+                            "   fixing Gauge.ctl\n"
+                            "Fixup completed.\n"
+                            "Fixing " +
+                            At("broken/Broken.vbp") +
+                            "\n"
+                            "   fixing Start.frm\n"
+                            "   fixing Missing.frm\n"
+                            "Error: cannot open \"Missing.frm\" for reading: No such file or "
+                            "directory\n"
+                            "Fixup stopped.\n");
+  EXPECT_EQ(result.err, "");
+
+  EXPECT_EQ(ReadFile(At("healthy/Healthy.vbp")), Repaired(healthy, true));
+  EXPECT_EQ(ReadFile(At("healthy/Main.frm")), Repaired(kOldForm, false));
+  EXPECT_EQ(ReadFile(At("healthy/Forms/About.frm")), kCleanForm);
+  EXPECT_EQ(ReadFile(At("healthy/Gauge.ctl")), Repaired(kOldControl, false));
+  // The broken project stops at the missing form: what came before is repaired, not what after.
+  EXPECT_EQ(ReadFile(At("broken/Start.frm")), Repaired(kOldForm, false));
+  EXPECT_EQ(ReadFile(At("broken/Later.frm")), kOldForm);
+}
+
+TEST_F(SampleTree, QuietPrintsOnlyTheFailedProject) {
+  const ProgramResult result = Cli({"--quiet", "--recursive", "."}, root.path());
+
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.out, "Fixing " + At("broken/Broken.vbp") +
+                            "\n"
+                            "   fixing Start.frm\n"
+                            "   fixing Missing.frm\n"
+                            "Error: cannot open \"Missing.frm\" for reading: No such file or "
+                            "directory\n"
+                            "Fixup stopped.\n");
+  EXPECT_EQ(ReadFile(At("healthy/Main.frm")), Repaired(kOldForm, false));
+}
+
+// How often `needle` occurs in `text`, exactly as written.
+std::size_t Occurrences(const std::string& text, std::string_view needle) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + needle.size())) {
+    ++count;
+  }
+  return count;
+}
+
+TEST_F(SampleTree, DryRunChangesNothingAndCountsWhatARealRunThenChanges) {
+  const auto before = Snapshot();
+  const ProgramResult dry = Cli({"--dry-run", "--recursive", "."}, root.path());
+  EXPECT_EQ(dry.exit_status, 1);
+  const auto after_dry_run = Snapshot();
+  ASSERT_EQ(after_dry_run.size(), before.size());
+  for (const auto& [path, content] : before) {
+    EXPECT_EQ(after_dry_run.at(path).first, content.first) << path;
+    EXPECT_TRUE(after_dry_run.at(path).second == content.second) << "modification time of " << path;
+  }
+  EXPECT_THAT(dry.out, HasSubstr("   fixing Gauge.ctl\nWould change " + At("healthy/Healthy.vbp") +
+                                 ": project rules 1 x1, 3 x1\n"));
+  EXPECT_THAT(dry.out, HasSubstr("Would change Main.frm: component rules 1 x1, 2 x2, 6 x1\n"
+                                 "Unchanged: Forms\\About.frm\n"
+                                 "Would change Gauge.ctl: component rules 3 x1, 4 x1\n"
+                                 "Fixup completed.\n"));
+  // Up to its failure the broken project would be changed as well.
+  EXPECT_THAT(dry.out, HasSubstr("Would change Start.frm: component rules 1 x1, 2 x2, 6 x1\n"
+                                 "Error: cannot open \"Missing.frm\""));
+
+  // Collect the reported counts, then check them against what a real run changes: each
+  // replacement inserts its replacement text once.
+  std::string folder;
+  std::map<std::string, std::string> reports;  // file under the root -> counts ("" unchanged)
+  // The file a report line names, as a path under the root.
+  const auto under_root = [&](std::string file) {
+    if (fs::path(file).is_absolute())
+      return fs::path(file).lexically_relative(root.path()).string();
+    std::replace(file.begin(), file.end(), '\\', '/');
+    return folder + file;
+  };
+  std::istringstream lines(dry.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("Fixing ")) {
+      folder = fs::path(line.substr(7)).parent_path().lexically_relative(root.path()).string();
+      folder += "/";
+    } else if (line.starts_with("Would change ")) {
+      const std::size_t colon = line.rfind(": ");
+      reports[under_root(line.substr(13, colon - 13))] = line.substr(colon + 2);
+    } else if (line.starts_with("Unchanged: ")) {
+      reports[under_root(line.substr(11))] = "";
+    }
+  }
+  ASSERT_EQ(reports.size(), 6u) << dry.out;
+
+  const ProgramResult real = Cli({"--recursive", "."}, root.path());
+  EXPECT_EQ(real.exit_status, 1);
+  for (const auto& [file, report] : reports) {
+    const std::string old_text = before.at(At(file)).first;
+    const std::string new_text = ReadFile(At(file));
+    if (report.empty()) {
+      EXPECT_EQ(new_text, old_text) << file;
+      continue;
+    }
+    const bool project = file.ends_with(".vbp");
+    const auto& table = project ? std::span<const repair::Rule>(repair::kProjectRules)
+                                : std::span<const repair::Rule>(repair::kComponentRules);
+    std::string changed;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      const std::size_t inserted =
+          Occurrences(new_text, table[i].replacement) - Occurrences(old_text, table[i].replacement);
+      if (inserted == 0) continue;
+      changed += changed.empty() ? (project ? "project rules " : "component rules ") : ", ";
+      changed += std::to_string(i + 1) + " x" + std::to_string(inserted);
+    }
+    EXPECT_EQ(changed, report) << file;
+  }
+}
+
+TEST_F(SampleTree, DiffShowsWhatWouldChangeAndWritesNothing) {
+  const auto before = Snapshot();
+  const ProgramResult result = Cli({"--diff", "healthy/Healthy.vbp"}, root.path());
+
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(Snapshot().size(), before.size());
+  for (const auto& [path, content] : Snapshot()) EXPECT_EQ(content.first, before.at(path).first);
+  EXPECT_EQ(result.out,
+            "--- healthy/Healthy.vbp\n"
+            "+++ healthy/Healthy.vbp\n"
+            "@@ -1,6 +1,6 @@\n"
+            " Type=Exe\r\n"
+            "-Object={6B7E6392-850A-101B-AFC0-4210102A8DA7}#2.0#0; MSCOMCTL.OCX\r\n"
+            "-Object={02B5E320-7292-11CF-93D5-0020AF99504A}#2.0#0; MSCHRT20.OCX\r\n"
+            "+Object={831FDD16-0C5C-11D2-A9FC-0000F8754DA1}#2.0#0; MSCOMCTL.OCX\r\n"
+            "+Object={65E121D4-0C60-11d2-A9FC-0000F8754DA1}#2.0#0; MSChrt20.OCX\r\n"
+            " Form=Main.frm\r\n"
+            " Form=Forms\\About.frm\r\n"
+            " UserControl=Gauge.ctl\r\n"
+            "--- healthy/Main.frm\n"
+            "+++ healthy/Main.frm\n"
+            "@@ -1,10 +1,10 @@\n"
+            " VERSION 5.00\r\n"
+            "-Object = \"{6B7E6392-850A-101B-AFC0-4210102A8DA7}#2.0#0\"; \"MSCOMCTL.OCX\"\r\n"
+            "+Object = \"{831FDD16-0C5C-11D2-A9FC-0000F8754DA1}#2.0#0\"; \"MSCOMCTL.OCX\"\r\n"
+            " Begin VB.Form Main\r\n"
+            "-   Begin ComctlLib.ListView List1\r\n"
+            "+   Begin MSComctlLib.ListView List1\r\n"
+            "    End\r\n"
+            "-   Begin comctllib.StatusBar Status1\r\n"
+            "+   Begin MSComctlLib.StatusBar Status1\r\n"
+            "    End\r\n"
+            "-   Begin MSChartLib.MSChart Chart1\r\n"
+            "+   Begin MSChart20Lib.MSChart Chart1\r\n"
+            "    End\r\n"
+            " End\r\n"
+            "--- healthy/Gauge.ctl\n"
+            "+++ healthy/Gauge.ctl\n"
+            "@@ -1,6 +1,6 @@\n"
+            " VERSION 5.00\r\n"
+            "-Object = \"{FE0065C0-1B7B-11CF-9D53-00AA003C9CB6}#2.0#0\"; \"MSCOMCT2.OCX\"\r\n"
+            "+Object = \"{86CF1D34-0C5F-11d2-A9FC-0000F8754DA1}#2.0#0\"; \"MSCOMCT2.OCX\"\r\n"
+            " Begin VB.UserControl Gauge\r\n"
+            "-   Begin Comctl2.UpDown Spin1\r\n"
+            "+   Begin MSComctl2.UpDown Spin1\r\n"
+            "    End\r\n"
+            " End\r\n");
+}
+
+TEST_F(SampleTree, DiffKeepsFailuresOffStandardOutput) {
+  const ProgramResult result = Cli({"--diff", "broken/Broken.vbp"}, root.path());
+
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_THAT(result.out, HasSubstr("+++ broken/Start.frm\n"));
+  EXPECT_THAT(result.out, ::testing::Not(HasSubstr("Error")));
+  EXPECT_THAT(result.err, HasSubstr("Error: cannot open \"Missing.frm\" for reading"));
+  EXPECT_THAT(result.err, ::testing::EndsWith("Fixup stopped.\n"));
+}
+
+TEST(Recursive, FindsProjectsInAnyLetterCaseInSortedOrder) {
+  const TempDir root;
+  WriteFile(root.path() / "b/lower.vbp", "Type=Exe\r\n");
+  WriteFile(root.path() / "a/deep/er/Upper.VBP", "Type=Exe\r\n");
+  WriteFile(root.path() / "a/Mixed.Vbp", "Type=Exe\r\n");
+  WriteFile(root.path() / "a/notes.txt", "Form=x.frm\r\n");
+  WriteFile(root.path() / "a/App.vbp.bak", "Form=x.frm\r\n");
+  fs::create_directories(root.path() / "c/folder.vbp");
+
+  const ProgramResult result = Cli({"--recursive", root.path().string()}, "/");
+
+  EXPECT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_EQ(result.out, "Fixing " + root / "a/Mixed.Vbp" + "\nFixup completed.\nFixing " +
+                            root / "a/deep/er/Upper.VBP" + "\nFixup completed.\nFixing " +
+                            root / "b/lower.vbp" + "\nFixup completed.\n");
+}
+
+TEST(Recursive, SaysSoWhenAFolderHoldsNoProject) {
+  const TempDir root;
+  const ProgramResult result = Cli({"-r", "."}, root.path());
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "No project files found in .\n");
+}
+
+struct UsageCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* message;  // part of what standard error says
+};
+
+class UsageError : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageError, ExitsWithTwoAndExplainsOnStandardError) {
+  const TempDir root;
+  WriteFile(root.path() / "App.vbp", "Type=Exe\r\n");
+  fs::create_directories(root.path() / "folder");
+
+  const ProgramResult result = Cli(GetParam().args, root.path());
+
+  EXPECT_EQ(result.exit_status, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_THAT(result.err, HasSubstr(GetParam().message));
+  EXPECT_EQ(ReadFile(root.path() / "App.vbp"), "Type=Exe\r\n");  // nothing ran
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, UsageError,
+    ::testing::Values(UsageCase{"NoPath", {}, "PATH is required"},
+                      UsageCase{"UnknownOption", {"--fast", "App.vbp"}, "--fast"},
+                      UsageCase{"MissingPath", {"App.vbp", "Gone.vbp"}, "Gone.vbp"},
+                      UsageCase{"FolderWithoutRecursive", {"folder"}, "--recursive"},
+                      UsageCase{"DiffAndDryRun", {"--diff", "--dry-run", "App.vbp"}, "exclude"},
+                      UsageCase{"OptionNameAfterDoubleDash", {"--", "--help"}, "--help"}),
+    [](const ::testing::TestParamInfo<UsageCase>& row) { return std::string(row.param.name); });
+
+TEST(Information, VersionNamesTheProductAndVersion) {
+  const ProgramResult result = Cli({"--version"}, "/");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, std::string(version::kProductName) + " " + version::kProductVersion + "\n");
+}
+
+TEST(Information, HelpDescribesEveryOptionAndTheExitStatus) {
+  const ProgramResult result = Cli({"--help"}, "/");
+  EXPECT_EQ(result.exit_status, 0);
+  for (const char* text : {"PATH", "--recursive", "--dry-run", "--diff", "--quiet", "--version",
+                           "--help", "Exit status"}) {
+    EXPECT_THAT(result.out, HasSubstr(text));
+  }
+}
+
+}  // namespace
+}  // namespace plindor::cli
