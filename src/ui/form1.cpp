@@ -57,6 +57,8 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
                         static_cast<QWidget*>(ui_->Label1)}) {
     fill->setBackgroundRole(QPalette::Base);
   }
+  // On a Base background a label draws with the Text role; its blue is set on WindowText.
+  ui_->Label1->setForegroundRole(QPalette::WindowText);
 
   // Exit is the window's cancel button.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);

@@ -147,6 +147,8 @@ class Form1Test final : public QObject {
     const auto& label = window.Control<QLabel>("Label1");
     QCOMPARE(frame.palette().color(QPalette::WindowText), QColor(Qt::red));
     QCOMPARE(label.palette().color(QPalette::WindowText), QColor(Qt::blue));
+    // The colour the label actually draws its text in, whatever role its background takes.
+    QCOMPARE(label.palette().color(label.foregroundRole()), QColor(Qt::blue));
     // The window, the frame and the label share the text boxes' background.
     const QColor fill = window.Log().palette().color(QPalette::Base);
     for (const QWidget* filled :
