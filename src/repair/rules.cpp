@@ -58,6 +58,34 @@ std::string Replace(const std::string& text, const std::vector<RuleMatch>& match
   return result;
 }
 
+// Rewrites `text` where it lies when it has the capacity and no replacement is shorter than
+// its find text: working from the back, every span moves right and is moved before anything
+// overwrites it. Saves allocating and faulting in a second buffer the size of a large file.
+bool ReplaceInPlace(std::string& text, const std::vector<RuleMatch>& matches,
+                    std::span<const Rule> table) {
+  std::size_t size = text.size();
+  for (const RuleMatch& m : matches) {
+    const Rule& rule = table[m.rule];
+    if (rule.replacement.size() < rule.find.size()) return false;
+    size += rule.replacement.size() - rule.find.size();
+  }
+  if (size > text.capacity()) return false;
+  std::size_t source_end = text.size();
+  text.resize(size);
+  char* data = text.data();
+  std::size_t target_end = size;
+  for (auto m = matches.rbegin(); m != matches.rend(); ++m) {
+    const Rule& rule = table[m->rule];
+    const std::size_t tail = m->offset + rule.find.size();
+    target_end -= source_end - tail;
+    std::memmove(data + target_end, data + tail, source_end - tail);
+    target_end -= rule.replacement.size();
+    std::memcpy(data + target_end, rule.replacement.data(), rule.replacement.size());
+    source_end = m->offset;
+  }
+  return true;
+}
+
 // Applies the rules found by `scanner` (indices into `table`) and adds to `counts`.
 std::string ApplyScan(std::string text, const RuleScanner& scanner, std::span<const Rule> table,
                       std::span<std::size_t> counts, std::size_t first_rule) {
@@ -68,6 +96,7 @@ std::string ApplyScan(std::string text, const RuleScanner& scanner, std::span<co
     if (!counts.empty()) ++counts[m.rule];
   }
   if (matches.empty()) return text;
+  if (ReplaceInPlace(text, matches, table)) return text;
   return Replace(text, matches, table);
 }
 
