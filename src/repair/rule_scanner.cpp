@@ -33,6 +33,33 @@ inline unsigned char Fold(char c) { return kFold[static_cast<unsigned char>(c)];
 inline bool IsLetter(unsigned char folded) { return folded >= 'a' && folded <= 'z'; }
 inline unsigned char MaskOf(unsigned char folded) { return IsLetter(folded) ? 0x20 : 0x00; }
 
+// How common a byte is in the texts the rules meet, lower is rarer: forms and projects are
+// mostly letters, digits, spaces and line ends, with "=" and quotes on most lines.
+int Rarity(unsigned char folded) {
+  if (folded == ' ' || folded == '\t' || folded == '\r' || folded == '\n') return 6;
+  if (IsLetter(folded)) return 5;
+  if (folded >= '0' && folded <= '9') return 4;
+  switch (folded) {
+    case '"':
+    case '=':
+      return 3;
+    case '.':
+    case ',':
+    case ';':
+    case ':':
+    case '-':
+    case '_':
+    case '(':
+    case ')':
+    case '\'':
+    case '/':
+    case '\\':
+      return 2;
+    default:
+      return 1;
+  }
+}
+
 // Whether `b`, placed at any offset against `a` (partly before, inside, partly after), agrees
 // with it on every byte they share.
 bool CanOverlap(std::string_view a, std::string_view b) {
@@ -59,110 +86,79 @@ RuleScanner::RuleScanner(std::span<const Rule> rules) {
     if (find.empty()) continue;
     Pattern pattern{{}, r};
     for (const char c : find) pattern.folded.push_back(Fold(c));
-    const unsigned char first = pattern.folded.front();
-    const unsigned char last = pattern.folded.back();
+    std::size_t rarest = 0;
+    for (std::size_t i = 1; i < pattern.folded.size(); ++i) {
+      if (Rarity(pattern.folded[i]) < Rarity(pattern.folded[rarest])) rarest = i;
+    }
+    const unsigned char value = pattern.folded[rarest];
     patterns_.push_back(std::move(pattern));
-    longest_ = std::max(longest_, find.size());
 
-    const auto same = [&](const Anchor& a) {
-      return a.first_value == first && a.last_value == last && a.size == find.size();
-    };
-    auto anchor = std::find_if(anchors_.begin(), anchors_.end(), same);
-    if (anchor == anchors_.end()) {
-      anchors_.push_back({first, MaskOf(first), last, MaskOf(last), find.size(), {}});
-      anchor = anchors_.end() - 1;
+    auto needle = std::find_if(needles_.begin(), needles_.end(),
+                               [&](const Needle& n) { return n.value == value; });
+    if (needle == needles_.end()) {
+      needles_.push_back({value, MaskOf(value), {}});
+      needle = needles_.end() - 1;
     }
-    anchor->patterns.push_back(patterns_.size() - 1);
+    needle->uses.push_back({patterns_.size() - 1, rarest});
   }
 }
 
-bool RuleScanner::MatchAnchorAt(const Anchor& anchor, const char* text, std::size_t at,
-                                RuleMatch& match) const {
-  for (const std::size_t index : anchor.patterns) {
-    const Pattern& pattern = patterns_[index];
+void RuleScanner::TryNeedle(const Needle& needle, std::string_view text, std::size_t at,
+                            std::size_t& next, std::vector<RuleMatch>& out) const {
+  for (const Use& use : needle.uses) {
+    if (at < use.offset) continue;
+    const std::size_t start = at - use.offset;
+    const std::vector<unsigned char>& folded = patterns_[use.pattern].folded;
+    // Before `next` a match would overlap the previous one.
+    if (start < next || folded.size() > text.size() - start) continue;
     std::size_t k = 0;
-    while (k < pattern.folded.size() && Fold(text[at + k]) == pattern.folded[k]) ++k;
-    if (k == pattern.folded.size()) {
-      match = {at, pattern.rule};
-      return true;
+    while (k < folded.size() && Fold(text[start + k]) == folded[k]) ++k;
+    if (k == folded.size()) {
+      out.push_back({start, patterns_[use.pattern].rule});
+      next = start + folded.size();
+      // Find texts that can be scanned together never overlap, so no other can match here.
+      return;
     }
   }
-  return false;
-}
-
-bool RuleScanner::MatchAt(const char* text, std::size_t size, std::size_t at, RuleMatch& match,
-                          std::size_t& length) const {
-  for (const Anchor& anchor : anchors_) {
-    if (anchor.size > size - at) continue;
-    const auto first = static_cast<unsigned char>(text[at]);
-    const auto last = static_cast<unsigned char>(text[at + anchor.size - 1]);
-    if ((first | anchor.first_mask) != anchor.first_value ||
-        (last | anchor.last_mask) != anchor.last_value) {
-      continue;
-    }
-    if (MatchAnchorAt(anchor, text, at, match)) {
-      length = anchor.size;
-      return true;
-    }
-  }
-  return false;
 }
 
 void RuleScanner::FindAll(std::string_view text, std::vector<RuleMatch>& out) const {
-  if (anchors_.empty()) return;
-  const char* data = text.data();
+  if (needles_.empty()) return;
   const std::size_t size = text.size();
   std::size_t pos = 0;
-  RuleMatch match{};
-  std::size_t length = 0;
+  std::size_t next = 0;
 
 #ifdef PLINDOR_HAVE_SSE2
-  // Sixteen candidate positions at a time: a position is worth checking only when the first
-  // and the last byte of some find text both fit there. Real texts rarely pass that filter.
+  // Sixteen bytes at a time: the needles are rare, so most blocks hold none.
   struct Lanes {
-    __m128i first_value, first_mask, last_value, last_mask;
-    std::size_t last_offset;
+    __m128i value, mask;
   };
   std::vector<Lanes> lanes;
-  lanes.reserve(anchors_.size());
-  for (const Anchor& a : anchors_) {
-    lanes.push_back({_mm_set1_epi8(static_cast<char>(a.first_value)),
-                     _mm_set1_epi8(static_cast<char>(a.first_mask)),
-                     _mm_set1_epi8(static_cast<char>(a.last_value)),
-                     _mm_set1_epi8(static_cast<char>(a.last_mask)), a.size - 1});
+  lanes.reserve(needles_.size());
+  for (const Needle& n : needles_) {
+    lanes.push_back(
+        {_mm_set1_epi8(static_cast<char>(n.value)), _mm_set1_epi8(static_cast<char>(n.mask))});
   }
-  // Every load of a block stays inside the text.
-  while (size >= longest_ + 15 && pos <= size - longest_ - 15) {
-    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+  for (; size >= 16 && pos <= size - 16; pos += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
     __m128i hits = _mm_setzero_si128();
     for (const Lanes& l : lanes) {
-      const __m128i last =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos + l.last_offset));
-      const __m128i first_fits = _mm_cmpeq_epi8(_mm_or_si128(first, l.first_mask), l.first_value);
-      const __m128i last_fits = _mm_cmpeq_epi8(_mm_or_si128(last, l.last_mask), l.last_value);
-      hits = _mm_or_si128(hits, _mm_and_si128(first_fits, last_fits));
+      hits = _mm_or_si128(hits, _mm_cmpeq_epi8(_mm_or_si128(block, l.mask), l.value));
     }
-    auto bits = static_cast<unsigned>(_mm_movemask_epi8(hits));
-    std::size_t next = pos + 16;
-    while (bits != 0) {
+    for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(hits)); bits != 0; bits &= bits - 1) {
       const std::size_t at = pos + static_cast<std::size_t>(std::countr_zero(bits));
-      if (MatchAt(data, size, at, match, length)) {
-        out.push_back(match);
-        next = at + length;
-        break;
+      const auto c = static_cast<unsigned char>(text[at]);
+      for (const Needle& n : needles_) {
+        if ((c | n.mask) == n.value) TryNeedle(n, text, at, next, out);
       }
-      bits &= bits - 1;
     }
-    pos = next;
   }
 #endif
 
-  while (pos < size) {
-    if (MatchAt(data, size, pos, match, length)) {
-      out.push_back(match);
-      pos += length;
-    } else {
-      ++pos;
+  for (; pos < size; ++pos) {
+    const auto c = static_cast<unsigned char>(text[pos]);
+    for (const Needle& n : needles_) {
+      if ((c | n.mask) == n.value) TryNeedle(n, text, pos, next, out);
     }
   }
 }

@@ -31,24 +31,24 @@ class RuleScanner final {
     std::vector<unsigned char> folded;
     std::size_t rule;
   };
-  // Rules sharing the first byte, the last byte and the length are tested by the same pair of
-  // vector compares; a hit is then checked against each of them byte by byte.
-  struct Anchor {
-    unsigned char first_value, first_mask;
-    unsigned char last_value, last_mask;
-    std::size_t size;
-    std::vector<std::size_t> patterns;
+  // The scan looks for one rare byte of each find text; a find text is then tried where that
+  // byte puts its start. Find texts sharing the byte share the needle.
+  struct Use {
+    std::size_t pattern;
+    std::size_t offset;  // of the needle byte in the find text
+  };
+  struct Needle {
+    unsigned char value, mask;  // a text byte c is this needle when (c | mask) == value
+    std::vector<Use> uses;
   };
 
-  // The rule matching at `at`, with its find text's size, or false.
-  bool MatchAt(const char* text, std::size_t size, std::size_t at, RuleMatch& match,
-               std::size_t& length) const;
-  bool MatchAnchorAt(const Anchor& anchor, const char* text, std::size_t at,
-                     RuleMatch& match) const;
+  // Tries the find texts of `needle` around the needle byte at `at`, for matches starting at
+  // or after `next`. On a match, records it and moves `next` past it.
+  void TryNeedle(const Needle& needle, std::string_view text, std::size_t at, std::size_t& next,
+                 std::vector<RuleMatch>& out) const;
 
   std::vector<Pattern> patterns_;
-  std::vector<Anchor> anchors_;
-  std::size_t longest_ = 0;
+  std::vector<Needle> needles_;
 };
 
 // Whether applying `table` rule by rule gives the same text as one RuleScanner pass over the
