@@ -1,10 +1,14 @@
 #include "repair/rules.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
+
+#include "repair/rule_scanner.h"
 
 namespace plindor::repair {
 
@@ -31,87 +35,88 @@ const std::array<Rule, 6> kComponentRules = {{
 
 namespace {
 
-// Folds the 26 ASCII letters to lower case and leaves every other byte alone.
-constexpr std::array<unsigned char, 256> MakeFoldTable() {
-  std::array<unsigned char, 256> table{};
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    const auto c = static_cast<unsigned char>(i);
-    table[i] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+// Builds the text with every match replaced, copying the spans between matches once.
+std::string Replace(const std::string& text, const std::vector<RuleMatch>& matches,
+                    std::span<const Rule> table) {
+  std::size_t size = text.size();
+  for (const RuleMatch& m : matches) {
+    size = size - table[m.rule].find.size() + table[m.rule].replacement.size();
   }
-  return table;
-}
-constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
-
-inline unsigned char Fold(char c) { return kFold[static_cast<unsigned char>(c)]; }
-
-// Finds every non-overlapping occurrence of one find text, left to right, without regard to
-// ASCII letter case. Boyer-Moore-Horspool over folded bytes: the find texts are long and
-// mostly rare, so most of the text is skipped rather than compared.
-class Finder {
- public:
-  explicit Finder(std::string_view pattern) : pattern_(pattern) {
-    const std::size_t m = pattern_.size();
-    folded_.resize(m);
-    for (std::size_t i = 0; i < m; ++i) folded_[i] = Fold(pattern_[i]);
-    // Indexed by the folded text byte, so a letter of either case finds its shift here.
-    shift_.fill(m);
-    for (std::size_t i = 0; i + 1 < m; ++i) shift_[folded_[i]] = m - 1 - i;
-  }
-
-  // Starting offsets of the matches in `text`.
-  std::vector<std::size_t> FindAll(std::string_view text) const {
-    std::vector<std::size_t> found;
-    const std::size_t m = folded_.size();
-    const std::size_t n = text.size();
-    if (m == 0 || n < m) return found;
-    const unsigned char last = folded_[m - 1];
-    const char* data = text.data();
-    std::size_t end = m - 1;  // index of the window's last byte
-    while (end < n) {
-      const unsigned char c = Fold(data[end]);
-      if (c == last && Matches(data + end + 1 - m)) {
-        found.push_back(end + 1 - m);
-        end += m;
-      } else {
-        end += shift_[c];
-      }
-    }
-    return found;
-  }
-
- private:
-  bool Matches(const char* window) const {
-    for (std::size_t i = 0; i + 1 < folded_.size(); ++i) {
-      if (Fold(window[i]) != folded_[i]) return false;
-    }
-    return true;
-  }
-
-  std::string_view pattern_;
-  std::vector<unsigned char> folded_;
-  std::array<std::size_t, 256> shift_{};
-};
-
-std::string ApplyRule(std::string text, const Rule& rule, std::size_t* count) {
-  const std::vector<std::size_t> found = Finder(rule.find).FindAll(text);
-  if (count != nullptr) *count = found.size();
-  if (found.empty()) return text;
-
-  const std::size_t find_size = rule.find.size();
-  const std::size_t replacement_size = rule.replacement.size();
   std::string result;
-  result.resize(text.size() - found.size() * find_size + found.size() * replacement_size);
+  result.resize(size);
   char* out = result.data();
   std::size_t copied_to = 0;
-  for (const std::size_t at : found) {
-    std::memcpy(out, text.data() + copied_to, at - copied_to);
-    out += at - copied_to;
-    std::memcpy(out, rule.replacement.data(), replacement_size);
-    out += replacement_size;
-    copied_to = at + find_size;
+  for (const RuleMatch& m : matches) {
+    const Rule& rule = table[m.rule];
+    std::memcpy(out, text.data() + copied_to, m.offset - copied_to);
+    out += m.offset - copied_to;
+    std::memcpy(out, rule.replacement.data(), rule.replacement.size());
+    out += rule.replacement.size();
+    copied_to = m.offset + rule.find.size();
   }
   std::memcpy(out, text.data() + copied_to, text.size() - copied_to);
   return result;
+}
+
+// Rewrites `text` where it lies when it has the capacity and no replacement is shorter than
+// its find text: working from the back, every span moves right and is moved before anything
+// overwrites it. Saves allocating and faulting in a second buffer the size of a large file.
+bool ReplaceInPlace(std::string& text, const std::vector<RuleMatch>& matches,
+                    std::span<const Rule> table) {
+  std::size_t size = text.size();
+  for (const RuleMatch& m : matches) {
+    const Rule& rule = table[m.rule];
+    if (rule.replacement.size() < rule.find.size()) return false;
+    size += rule.replacement.size() - rule.find.size();
+  }
+  if (size > text.capacity()) return false;
+  std::size_t source_end = text.size();
+  text.resize(size);
+  char* data = text.data();
+  std::size_t target_end = size;
+  for (auto m = matches.rbegin(); m != matches.rend(); ++m) {
+    const Rule& rule = table[m->rule];
+    const std::size_t tail = m->offset + rule.find.size();
+    target_end -= source_end - tail;
+    std::memmove(data + target_end, data + tail, source_end - tail);
+    target_end -= rule.replacement.size();
+    std::memcpy(data + target_end, rule.replacement.data(), rule.replacement.size());
+    source_end = m->offset;
+  }
+  return true;
+}
+
+// Applies the rules found by `scanner` (indices into `table`) and adds to `counts`.
+std::string ApplyScan(std::string text, const RuleScanner& scanner, std::span<const Rule> table,
+                      std::span<std::size_t> counts, std::size_t first_rule) {
+  std::vector<RuleMatch> matches;
+  scanner.FindAll(text, matches);
+  for (RuleMatch& m : matches) {
+    m.rule += first_rule;
+    if (!counts.empty()) ++counts[m.rule];
+  }
+  if (matches.empty()) return text;
+  if (ReplaceInPlace(text, matches, table)) return text;
+  return Replace(text, matches, table);
+}
+
+// The built-in tables are scanned in one pass; their scanners are built once.
+const RuleScanner* BuiltInScanner(std::span<const Rule> table) {
+  const auto is = [&](const auto& builtin) {
+    return table.data() == builtin.data() && table.size() == builtin.size();
+  };
+  if (is(kComponentRules)) {
+    static const std::optional<RuleScanner> scanner =
+        CanScanTogether(kComponentRules) ? std::optional<RuleScanner>(kComponentRules)
+                                         : std::nullopt;
+    return scanner ? &*scanner : nullptr;
+  }
+  if (is(kProjectRules)) {
+    static const std::optional<RuleScanner> scanner =
+        CanScanTogether(kProjectRules) ? std::optional<RuleScanner>(kProjectRules) : std::nullopt;
+    return scanner ? &*scanner : nullptr;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -121,8 +126,15 @@ std::string ApplyRules(std::string text, std::span<const Rule> table,
   if (!counts.empty() && counts.size() != table.size()) {
     throw std::invalid_argument("ApplyRules: one count per rule");
   }
+  std::fill(counts.begin(), counts.end(), std::size_t{0});
+  if (const RuleScanner* scanner = BuiltInScanner(table)) {
+    return ApplyScan(std::move(text), *scanner, table, counts, 0);
+  }
+  if (CanScanTogether(table)) {
+    return ApplyScan(std::move(text), RuleScanner(table), table, counts, 0);
+  }
   for (std::size_t i = 0; i < table.size(); ++i) {
-    text = ApplyRule(std::move(text), table[i], counts.empty() ? nullptr : &counts[i]);
+    text = ApplyScan(std::move(text), RuleScanner(table.subspan(i, 1)), table, counts, i);
   }
   return text;
 }

@@ -1,0 +1,123 @@
+// A full disk and a file-size limit met while a form grows.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "fault_scenario.h"
+#include "repair/disk_file_system.h"
+#include "temp_dir.h"
+
+namespace plindor::testing {
+namespace {
+
+// A tmpfs of the given size mounted for the object's lifetime.
+class TmpfsMount final {
+ public:
+  TmpfsMount(const std::filesystem::path& where, const std::string& options) : where_(where) {
+    std::filesystem::create_directories(where_);
+    if (::mount("tmpfs", where_.c_str(), "tmpfs", 0, options.c_str()) == 0) {
+      mounted_ = true;
+    } else {
+      error_ = std::strerror(errno);
+    }
+  }
+  TmpfsMount(const TmpfsMount&) = delete;
+  TmpfsMount& operator=(const TmpfsMount&) = delete;
+  ~TmpfsMount() {
+    if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  std::filesystem::path where_;
+  bool mounted_ = false;
+  std::string error_;
+};
+
+// Takes every free block of the file system `path` is on.
+void FillUp(const std::filesystem::path& path) {
+  std::ofstream out(path, std::ios::binary);
+  const std::string page(4096, 'f');
+  while (out.write(page.data(), static_cast<std::streamsize>(page.size())) && out.flush()) {
+  }
+}
+
+TEST(DiskFull, GrowingFormIsLeftAsItWas) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
+  const TempDir dir;
+  const TmpfsMount mount(dir.path() / "small", "size=64k");
+  if (!mount.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << mount.error();
+  // B takes seven pages and needs an eighth once repaired; A grows inside its one page.
+  ProjectScenario scenario(dir.path() / "small", 7 * 4096 - 100);
+  FillUp(dir.path() / "small" / "filler");
+  repair::DiskFileSystem files;
+  EXPECT_EQ(scenario.Run(files), "cannot write \"B.frm\": No space left on device");
+  scenario.Expect(Outcome::kOriginal, true);
+}
+
+// Runs the repair in a child process under RLIMIT_FSIZE `limit`, and returns its message; the
+// child's log goes to the scenario.
+std::string RunUnderSizeLimit(ProjectScenario& scenario, rlim_t limit) {
+  int fds[2];
+  if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(fds[0]);
+    std::string report;
+    const rlimit size_limit{limit, limit};
+    if (::setrlimit(RLIMIT_FSIZE, &size_limit) != 0) {
+      report = "setrlimit failed";
+    } else {
+      repair::DiskFileSystem files;
+      report = scenario.Run(files);
+    }
+    report += '\0';
+    report += scenario.log();
+    const char* data = report.data();
+    std::size_t left = report.size();
+    while (left > 0) {
+      const ssize_t n = ::write(fds[1], data, left);
+      if (n <= 0) break;
+      data += n;
+      left -= static_cast<std::size_t>(n);
+    }
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string report;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) {
+    report.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  const std::size_t split = report.find('\0');
+  if (split == std::string::npos) return report;
+  scenario.set_log(report.substr(split + 1));
+  return report.substr(0, split);
+}
+
+TEST(FileSizeLimit, GrowingFormIsLeftAsItWas) {
+  const TempDir dir;
+  constexpr std::size_t kFormSize = 20000;
+  ProjectScenario scenario(dir.path(), kFormSize);
+  // Every file but the repaired B fits under the limit.
+  EXPECT_EQ(RunUnderSizeLimit(scenario, kFormSize), "cannot write \"B.frm\": File too large");
+  scenario.Expect(Outcome::kOriginal, true);
+}
+
+}  // namespace
+}  // namespace plindor::testing

@@ -1,0 +1,51 @@
+#include "write_seam.h"
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <optional>
+
+extern "C" ssize_t __real_pwrite(int fd, const void* data, size_t size, off_t offset);
+
+namespace plindor::testing {
+namespace {
+
+struct ArmedPlan {
+  WritePlan plan;
+  std::size_t written = 0;
+};
+std::optional<ArmedPlan> armed;
+
+}  // namespace
+
+void Arm(const WritePlan& plan) { armed = ArmedPlan{plan, 0}; }
+void Disarm() { armed.reset(); }
+
+WriteFault::WriteFault(const WritePlan& plan) { Arm(plan); }
+WriteFault::~WriteFault() { Disarm(); }
+
+}  // namespace plindor::testing
+
+extern "C" ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t offset) {
+  auto& armed = plindor::testing::armed;
+  if (!armed) return __real_pwrite(fd, data, size, offset);
+  plindor::testing::WritePlan& plan = armed->plan;
+  if (plan.interruptions > 0) {
+    --plan.interruptions;
+    errno = EINTR;
+    return -1;
+  }
+  std::size_t allowed = std::min(size, plan.max_chunk);
+  if (plan.failures > 0) {
+    if (armed->written >= plan.fail_after) {
+      --plan.failures;
+      errno = plan.error;
+      return -1;
+    }
+    allowed = std::min(allowed, plan.fail_after - armed->written);
+  }
+  const ssize_t n = __real_pwrite(fd, data, allowed, offset);
+  if (n > 0) armed->written += static_cast<std::size_t>(n);
+  return n;
+}

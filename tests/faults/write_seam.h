@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+#include <limits>
+
+namespace plindor::testing {
+
+// What the next pwrite calls of this process do, through the link-time wrapper in
+// write_seam.cpp (the test program links with -Wl,--wrap=pwrite).
+struct WritePlan {
+  // Bytes that go through before the failures start.
+  std::size_t fail_after = std::numeric_limits<std::size_t>::max();
+  int error = EIO;
+  // How many calls fail once the budget is spent; the rest go through again.
+  int failures = 1;
+  // Each call writes at most this much: short writes.
+  std::size_t max_chunk = std::numeric_limits<std::size_t>::max();
+  // Calls that fail with EINTR before anything else happens.
+  int interruptions = 0;
+};
+
+// Arms `plan` for its lifetime.
+class WriteFault final {
+ public:
+  explicit WriteFault(const WritePlan& plan);
+  WriteFault(const WriteFault&) = delete;
+  WriteFault& operator=(const WriteFault&) = delete;
+  ~WriteFault();
+};
+
+// Arms `plan` until a WriteFault is destroyed or Disarm() is called; for faults that start
+// in the middle of a run.
+void Arm(const WritePlan& plan);
+void Disarm();
+
+}  // namespace plindor::testing
