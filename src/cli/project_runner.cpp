@@ -28,13 +28,14 @@ std::string DiffName(const std::filesystem::path& location, const std::filesyste
   return relative.string();
 }
 
-// An absolute path without "." elements. ".." stays: it may lead through a symbolic link.
+// An absolute path without "." elements, in the system's own separators (on Windows a path
+// given with slashes is shown with backslashes). ".." stays: it may lead through a symbolic link.
 std::filesystem::path Absolute(const std::filesystem::path& path) {
   std::filesystem::path result;
   for (const auto& element : std::filesystem::absolute(path)) {
     if (element != ".") result /= element;
   }
-  return result;
+  return result.make_preferred();
 }
 
 }  // namespace
