@@ -28,12 +28,10 @@ std::optional<FileId> IdentifyFile(const std::string& path) {
 
 std::filesystem::path LocateFile(const std::string& path) {
   std::wstring wide;
+  (void)repair::ToWidePath(path, wide);  // a name Windows can't take failed to open earlier
   std::error_code error;
-  if (repair::ToWidePath(path, wide)) {
-    std::filesystem::path location = std::filesystem::absolute(wide, error);
-    if (!error) return location;
-  }
-  return std::filesystem::path(wide);
+  std::filesystem::path location = std::filesystem::absolute(wide, error);
+  return error ? std::filesystem::path(wide) : location;
 }
 
 void CheckWritable(const std::string& path) {
