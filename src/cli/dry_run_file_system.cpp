@@ -1,15 +1,9 @@
 #include "cli/dry_run_file_system.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
-#include "repair/path_resolver.h"
+#include "cli/disk_lookup.h"
 #include "repair/repair_error.h"
 
 namespace plindor::cli {
@@ -47,24 +41,12 @@ class CapturedWriter final : public repair::TextStream {
   std::string path_;
 };
 
-// Where `path` leads on disk, as the disk file service would find it.
-std::optional<std::string> OnDisk(const std::string& path) {
-  try {
-    return repair::ResolvePath(path);
-  } catch (const std::exception&) {
-    return std::nullopt;  // the disk file service reports this itself
-  }
-}
-
 }  // namespace
 
 std::size_t DryRunFileSystem::Capture(const std::string& path) {
-  const std::optional<std::string> on_disk = OnDisk(path);
-  struct stat info {};
-  const bool known = on_disk && ::stat(on_disk->c_str(), &info) == 0;
-  const FileId id{info.st_dev, info.st_ino};
-  if (known) {
-    if (const auto found = by_id_.find(id); found != by_id_.end()) return found->second;
+  const std::optional<FileId> id = IdentifyFile(path);
+  if (id) {
+    if (const auto found = by_id_.find(*id); found != by_id_.end()) return found->second;
   }
 
   // The disk service refuses what it can't read and gives the message a real run would.
@@ -74,23 +56,16 @@ std::size_t DryRunFileSystem::Capture(const std::string& path) {
 
   CapturedFile& file = files_.emplace_back();
   file.path = path;
-  file.location = std::filesystem::absolute(on_disk.value_or(path));
+  file.location = LocateFile(path);
   file.repaired = text;
   file.original = std::move(text);
-  if (known) by_id_.emplace(id, files_.size() - 1);
+  if (id) by_id_.emplace(*id, files_.size() - 1);
   return files_.size() - 1;
 }
 
 std::unique_ptr<repair::TextStream> DryRunFileSystem::OpenTextFile(const std::string& path,
                                                                    repair::IoMode mode) {
-  if (mode == repair::IoMode::kForWriting) {
-    // A real run opens the file for reading and writing; check the same permission without
-    // opening anything for writing.
-    const std::optional<std::string> on_disk = OnDisk(path);
-    if (::faccessat(AT_FDCWD, on_disk.value_or(path).c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
-      throw RepairError("cannot open \"" + path + "\" for writing: " + std::strerror(errno));
-    }
-  }
+  if (mode == repair::IoMode::kForWriting) CheckWritable(path);
   const std::size_t index = Capture(path);
   CapturedFile& file = files_[index];
   if (mode == repair::IoMode::kForReading) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/disk_lookup.h"
 #include "repair/file_system.h"
 
 namespace plindor::cli {
@@ -45,8 +46,6 @@ class DryRunFileSystem final : public repair::FileSystem {
   const std::vector<CapturedWrite>& writes() const { return writes_; }
 
  private:
-  using FileId = std::pair<unsigned long long, unsigned long long>;  // device, inode
-
   // The index of the captured file `path` names, reading it from disk on first use.
   std::size_t Capture(const std::string& path);
 

@@ -20,21 +20,23 @@ namespace plindor::cli {
 
 namespace {
 
-// The name a diff gives a file: relative to `base` where that reads naturally.
+// The name a diff gives a file: relative to `base` where that reads naturally, with forward
+// slashes on every system, which is what patch tools take.
 std::string DiffName(const std::filesystem::path& location, const std::filesystem::path& base) {
   const std::filesystem::path normal = location.lexically_normal();
   const std::filesystem::path relative = normal.lexically_relative(base);
-  if (relative.empty() || *relative.begin() == "..") return normal.string();
-  return relative.string();
+  if (relative.empty() || *relative.begin() == "..") return normal.generic_string();
+  return relative.generic_string();
 }
 
-// An absolute path without "." elements. ".." stays: it may lead through a symbolic link.
+// An absolute path without "." elements, in the system's own separators (on Windows a path
+// given with slashes is shown with backslashes). ".." stays: it may lead through a symbolic link.
 std::filesystem::path Absolute(const std::filesystem::path& path) {
   std::filesystem::path result;
   for (const auto& element : std::filesystem::absolute(path)) {
     if (element != ".") result /= element;
   }
-  return result;
+  return result.make_preferred();
 }
 
 }  // namespace

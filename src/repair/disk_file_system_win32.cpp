@@ -15,6 +15,7 @@
 #include "repair/disk_file_system.h"
 #include "repair/repair_error.h"
 #include "repair/unique_handle.h"
+#include "repair/win32_file.h"
 
 namespace plindor::repair {
 
@@ -62,25 +63,6 @@ std::string ErrorText(DWORD error) {
 
 [[noreturn]] void Fail(std::string_view action, const std::string& path, DWORD error) {
   Fail(action, path, {}, ErrorText(error));
-}
-
-// Paths arrive as UTF-8. A project saved on an older system names its files in the ANSI code
-// page instead, so a path that is not valid UTF-8 is read in that code page. Returns false for
-// a path Windows can't name (an embedded NUL would silently cut it short).
-bool ToWidePath(const std::string& path, std::wstring& out) {
-  out.clear();
-  if (path.empty()) return true;
-  if (path.find('\0') != std::string::npos || path.size() > INT_MAX) return false;
-  const int length = static_cast<int>(path.size());
-  for (const UINT code_page : {UINT{CP_UTF8}, UINT{CP_ACP}}) {
-    const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-    const int size = ::MultiByteToWideChar(code_page, flags, path.data(), length, nullptr, 0);
-    if (size <= 0) continue;
-    out.resize(static_cast<std::size_t>(size));
-    ::MultiByteToWideChar(code_page, flags, path.data(), length, out.data(), size);
-    return true;
-  }
-  return false;
 }
 
 OVERLAPPED At(LONGLONG offset) {
@@ -272,7 +254,25 @@ class WritingStream final : public TextStream {
 
 DiskFileSystem::DiskFileSystem() = default;
 
-std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path, IoMode mode) {
+// A project saved on an older system names its files in the ANSI code page, so a path that is
+// not valid UTF-8 is read in that code page. An embedded NUL would silently cut the name short.
+bool ToWidePath(const std::string& path, std::wstring& out) {
+  out.clear();
+  if (path.empty()) return true;
+  if (path.find('\0') != std::string::npos || path.size() > INT_MAX) return false;
+  const int length = static_cast<int>(path.size());
+  for (const UINT code_page : {UINT{CP_UTF8}, UINT{CP_ACP}}) {
+    const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+    const int size = ::MultiByteToWideChar(code_page, flags, path.data(), length, nullptr, 0);
+    if (size <= 0) continue;
+    out.resize(static_cast<std::size_t>(size));
+    ::MultiByteToWideChar(code_page, flags, path.data(), length, out.data(), size);
+    return true;
+  }
+  return false;
+}
+
+UniqueHandle OpenDiskFile(const std::string& path, IoMode mode) {
   const bool reading = mode == IoMode::kForReading;
   const std::string_view detail = reading ? "for reading" : "for writing";
   std::wstring wide;
@@ -310,8 +310,12 @@ std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path
   if (!reading && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
     Fail("cannot open", path, detail, ErrorText(ERROR_ACCESS_DENIED));
   }
+  return file;
+}
 
-  if (reading) return std::make_unique<ReadingStream>(std::move(file), path);
+std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path, IoMode mode) {
+  UniqueHandle file = OpenDiskFile(path, mode);
+  if (mode == IoMode::kForReading) return std::make_unique<ReadingStream>(std::move(file), path);
   return std::make_unique<WritingStream>(std::move(file), path);
 }
 

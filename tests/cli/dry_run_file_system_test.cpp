@@ -2,13 +2,22 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <string>
 
 #include "cli/change_summary.h"
@@ -16,6 +25,9 @@
 #include "repair/fake_file_system.h"
 #include "repair/repair_error.h"
 #include "repair/repairer.h"
+#ifdef _WIN32
+#include "repair/unique_handle.h"
+#endif
 #include "temp_dir.h"
 
 namespace plindor::cli {
@@ -42,12 +54,6 @@ void WriteThrough(repair::FileSystem& files, const std::string& path, const std:
   stream->Close();
 }
 
-struct timespec ModificationTime(const fs::path& path) {
-  struct stat info {};
-  EXPECT_EQ(::stat(path.c_str(), &info), 0);
-  return info.st_mtim;
-}
-
 class DryRunFileSystemTest : public ::testing::Test {
  protected:
   TempDir dir;
@@ -58,15 +64,13 @@ class DryRunFileSystemTest : public ::testing::Test {
 
 TEST_F(DryRunFileSystemTest, KeepsWritesInMemoryAndLeavesTheDiskAlone) {
   WriteFile(dir.path() / "Main.frm", "old\r\n");
-  const struct timespec before = ModificationTime(dir.path() / "Main.frm");
+  const fs::file_time_type before = fs::last_write_time(dir.path() / "Main.frm");
 
   EXPECT_EQ(ReadThrough(dry_run, "Main.frm"), "old\r\n");
   WriteThrough(dry_run, "Main.frm", "new\r\n");
 
   EXPECT_EQ(ReadFile(dir.path() / "Main.frm"), "old\r\n");
-  const struct timespec after = ModificationTime(dir.path() / "Main.frm");
-  EXPECT_EQ(after.tv_sec, before.tv_sec);
-  EXPECT_EQ(after.tv_nsec, before.tv_nsec);
+  EXPECT_EQ(fs::last_write_time(dir.path() / "Main.frm"), before);
   ASSERT_EQ(dry_run.files().size(), 1u);
   EXPECT_EQ(dry_run.files()[0].path, "Main.frm");
   EXPECT_EQ(dry_run.files()[0].location, dir.path() / "Main.frm");
@@ -107,7 +111,11 @@ std::string RealFailure(repair::FileSystem& disk, const std::string& path, IoMod
 TEST_F(DryRunFileSystemTest, FailsOnAMissingFileAsARealRunDoes) {
   for (const IoMode mode : {IoMode::kForReading, IoMode::kForWriting}) {
     const std::string expected = RealFailure(disk, "Gone.frm", mode);
+#ifdef _WIN32
+    ASSERT_THAT(expected, ::testing::StartsWith("cannot open \"Gone.frm\""));
+#else
     ASSERT_THAT(expected, ::testing::HasSubstr("No such file"));
+#endif
     try {
       dry_run.OpenTextFile("Gone.frm", mode);
       ADD_FAILURE() << "no failure";
@@ -117,6 +125,72 @@ TEST_F(DryRunFileSystemTest, FailsOnAMissingFileAsARealRunDoes) {
   }
 }
 
+#ifdef _WIN32
+// Ways another program or the user keeps a file from being written on Windows.
+struct LockCase {
+  const char* name;
+  // Makes "locked.frm" in the current folder unwritable until the returned action runs.
+  std::function<std::function<void()>()> lock;
+};
+
+std::ostream& operator<<(std::ostream& out, const LockCase& row) { return out << row.name; }
+
+class DryRunLockTest : public DryRunFileSystemTest,
+                       public ::testing::WithParamInterface<LockCase> {};
+
+TEST_P(DryRunLockTest, FailsToOpenForWritingWhereARealRunCannotWriteAndChangesNothing) {
+  WriteFile(dir.path() / "locked.frm", "old\r\n");
+  const fs::file_time_type before = fs::last_write_time(dir.path() / "locked.frm");
+  const std::function<void()> unlock = GetParam().lock();
+
+  EXPECT_EQ(ReadThrough(dry_run, "locked.frm"), "old\r\n");
+  const std::string expected = RealFailure(disk, "locked.frm", IoMode::kForWriting);
+  std::string actual;
+  try {
+    dry_run.OpenTextFile("locked.frm", IoMode::kForWriting);
+  } catch (const repair::RepairError& e) {
+    actual = e.what();
+  }
+  unlock();
+
+  EXPECT_THAT(expected, ::testing::StartsWith("cannot open \"locked.frm\" for writing: "));
+  EXPECT_EQ(actual, expected);
+  EXPECT_EQ(ReadFile(dir.path() / "locked.frm"), "old\r\n");
+  EXPECT_EQ(fs::last_write_time(dir.path() / "locked.frm"), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, DryRunLockTest,
+    ::testing::Values(LockCase{"ReadOnlyAttribute",
+                               [] {
+                                 EXPECT_TRUE(
+                                     ::SetFileAttributesW(L"locked.frm", FILE_ATTRIBUTE_READONLY));
+                                 return std::function<void()>([] {
+                                   ::SetFileAttributesW(L"locked.frm", FILE_ATTRIBUTE_NORMAL);
+                                 });
+                               }},
+                      LockCase{"OpenElsewhereWithoutWriteSharing",
+                               [] {
+                                 const HANDLE other = ::CreateFileW(
+                                     L"locked.frm", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                 EXPECT_NE(other, INVALID_HANDLE_VALUE);
+                                 return std::function<void()>([other] { ::CloseHandle(other); });
+                               }}),
+    [](const ::testing::TestParamInfo<LockCase>& row) { return std::string(row.param.name); });
+
+// The check for writing must not stand in the way of a file others merely hold open.
+TEST_F(DryRunFileSystemTest, OpensForWritingAFileOthersHoldOpenWithSharing) {
+  WriteFile(dir.path() / "shared.frm", "old");
+  const repair::UniqueHandle other(::CreateFileW(
+      L"shared.frm", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(other);
+  EXPECT_EQ(RealFailure(dry_run, "shared.frm", IoMode::kForWriting), "");
+  EXPECT_EQ(ReadFile(dir.path() / "shared.frm"), "old");
+}
+
+#else
 // A read-only file system, which stops root as well as anyone else. Mounting needs root; other
 // users get a file without write permission instead.
 class ReadOnlyFolder final {
@@ -171,6 +245,8 @@ TEST_F(DryRunFileSystemTest, FailsToOpenForWritingWhereARealRunCannotWrite) {
     EXPECT_EQ(std::string(e.what()), expected);
   }
 }
+
+#endif
 
 TEST_F(DryRunFileSystemTest, SummaryCountsEachRuleOfEachFile) {
   WriteFile(dir.path() / "App.vbp",
