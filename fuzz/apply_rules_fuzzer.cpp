@@ -49,14 +49,14 @@ std::string Reference(std::string text, std::span<const Rule> table,
 std::vector<Rule> TableFrom(std::string_view& input, std::vector<std::string>& storage) {
   const std::size_t end = input.find('\x02');
   if (end == std::string_view::npos) return {};
-  std::string_view spec = input.substr(0, end);
+  std::string_view rules_text = input.substr(0, end);
   input.remove_prefix(end + 1);
   storage.reserve(6);
   while (storage.size() < 6) {
-    const std::size_t cut = spec.find('\x01');
-    storage.emplace_back(spec.substr(0, cut));
+    const std::size_t cut = rules_text.find('\x01');
+    storage.emplace_back(rules_text.substr(0, cut));
     if (cut == std::string_view::npos) break;
-    spec.remove_prefix(cut + 1);
+    rules_text.remove_prefix(cut + 1);
   }
   std::vector<Rule> table;
   for (std::size_t i = 0; i + 1 < storage.size(); i += 2) {
