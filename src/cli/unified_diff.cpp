@@ -72,7 +72,7 @@ std::vector<Edit> ShortestEditScript(const std::vector<std::string_view>& old_li
 std::string Range(char sign, std::size_t lines_before, std::size_t count) {
   std::string text(1, sign);
   text += std::to_string(count == 0 ? lines_before : lines_before + 1);
-  if (count != 1) text += "," + std::to_string(count);
+  if (count != 1) text.append(1, ',').append(std::to_string(count));
   return text;
 }
 
