@@ -1,5 +1,7 @@
 #include "cli/terminal_log.h"
 
+#include "repair/run_outcome.h"
+
 namespace plindor::cli {
 
 void TerminalLog::Append(std::string_view text) {
@@ -15,12 +17,14 @@ void TerminalLog::Append(std::string_view text) {
 void TerminalLog::Line(std::string_view line) { Append(std::string(line) + "\n"); }
 
 void TerminalLog::Complete() {
-  Line("Fixup completed.");
+  Line(repair::kFixupCompleted);
   held_.clear();
 }
 
 void TerminalLog::Fail(std::string_view message) {
-  failures_ << held_ << "Error: " << message << "\nFixup stopped.\n" << std::flush;
+  failures_ << held_ << repair::kErrorPrefix << message << "\n"
+            << repair::kFixupStopped << "\n"
+            << std::flush;
   held_.clear();
 }
 

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "repair/repair_error.h"
+#include "repair/run_outcome.h"
 #include "ui/qt_file_dialog.h"
 #include "ui_form1.h"
 
@@ -82,19 +83,22 @@ void Form1::FindItAndFixIt() {
   // Component paths in the project are relative to its folder; the dialog does not move there.
   const QString folder = QFileInfo(*chosen).absolutePath();
   if (!QDir::setCurrent(folder)) {
-    log_.Append("Error: cannot make \"" + ToEnginePath(QDir::toNativeSeparators(folder)) +
-                "\" the current folder\r\n");
-    log_.Append("Fixup stopped.\r\n");
+    LogStopped("cannot make \"" + ToEnginePath(QDir::toNativeSeparators(folder)) +
+               "\" the current folder");
     return;
   }
   try {
     repairer_.FixProjectFile(ToEnginePath(*chosen));
   } catch (const repair::RepairError& error) {
-    log_.Append(std::string("Error: ") + error.what() + "\r\n");
-    log_.Append("Fixup stopped.\r\n");
+    LogStopped(error.what());
     return;
   }
-  log_.Append("Fixup completed.\r\n");
+  log_.Append(std::string(repair::kFixupCompleted) + "\r\n");
+}
+
+void Form1::LogStopped(const std::string& reason) {
+  log_.Append(std::string(repair::kErrorPrefix) + reason + "\r\n");
+  log_.Append(std::string(repair::kFixupStopped) + "\r\n");
 }
 
 }  // namespace plindor::ui

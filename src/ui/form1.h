@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <string>
 
 #include "repair/disk_file_system.h"
 #include "repair/repairer.h"
@@ -31,6 +32,8 @@ class Form1 final : public QWidget {
   // One run: ask for a project, make its folder current, repair it, then write the closing
   // line. A cancelled dialog ends the run with nothing logged.
   void FindItAndFixIt();
+  // Ends a run that failed: the reason, then the line that says the repair stopped.
+  void LogStopped(const std::string& reason);
 
   std::unique_ptr<Ui::Form1> ui_;
   std::unique_ptr<FileDialog> dialog_;
