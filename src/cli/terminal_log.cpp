@@ -1,6 +1,6 @@
 #include "cli/terminal_log.h"
 
-#include "repair/run_outcome.h"
+#include "desktop/fixup_run.h"
 
 namespace plindor::cli {
 
@@ -17,13 +17,13 @@ void TerminalLog::Append(std::string_view text) {
 void TerminalLog::Line(std::string_view line) { Append(std::string(line) + "\n"); }
 
 void TerminalLog::Complete() {
-  Line(repair::kFixupCompleted);
+  Line(desktop::kFixupCompleted);
   held_.clear();
 }
 
 void TerminalLog::Fail(std::string_view message) {
-  failures_ << held_ << repair::kErrorPrefix << message << "\n"
-            << repair::kFixupStopped << "\n"
+  failures_ << held_ << desktop::kErrorPrefix << message << "\n"
+            << desktop::kFixupStopped << "\n"
             << std::flush;
   held_.clear();
 }

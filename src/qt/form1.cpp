@@ -1,0 +1,97 @@
+#include "qt/form1.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QKeySequence>
+#include <QPalette>
+#include <QPoint>
+#include <QShortcut>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "desktop/fixup_run.h"
+#include "desktop/texts.h"
+#include "qt/qt_file_dialog.h"
+#include "ui_form1.h"
+
+namespace plindor::qt {
+
+namespace {
+
+// Designer files hold whole point sizes only.
+constexpr double kFontPointSize = 8.25;
+
+// 1545 twips from the screen's corner.
+constexpr QPoint kPosition{103, 103};
+
+std::string ToEnginePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+std::unique_ptr<Ui::Form1> LoadLayout(QWidget* form) {
+  auto layout = std::make_unique<Ui::Form1>();
+  layout->setupUi(form);
+  return layout;
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : Form1(std::make_unique<QtFileDialog>(), parent) {}
+
+Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
+    // A window of its own even when another window creates it.
+    : QWidget(parent, Qt::Window),
+      ui_(LoadLayout(this)),
+      dialog_(std::move(dialog)),
+      log_(*ui_->Text1) {
+  move(kPosition);
+  setWindowTitle(QString::fromUtf8(desktop::kMainTitle));
+  ui_->Command1->setText(QString::fromUtf8(desktop::kFindItAndFixIt));
+  ui_->Command2->setText(QString::fromUtf8(desktop::kExit));
+  ui_->Frame1->setTitle(QString::fromUtf8(desktop::kInstructionsCaption));
+  ui_->Label1->setText(QString::fromUtf8(desktop::kInstructions));
+  QFont look = font();
+  look.setPointSizeF(kFontPointSize);
+  setFont(look);
+  // The window, the frame and the label are filled with the system's window background, the
+  // colour behind text boxes, rather than the toolkit's usual dialog grey.
+  for (QWidget* fill : {static_cast<QWidget*>(this), static_cast<QWidget*>(ui_->Frame1),
+                        static_cast<QWidget*>(ui_->Label1)}) {
+    fill->setBackgroundRole(QPalette::Base);
+  }
+  // On a Base background a label draws with the Text role; its blue is set on WindowText.
+  ui_->Label1->setForegroundRole(QPalette::WindowText);
+
+  // Exit is the window's cancel button.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, ui_->Command2, &QPushButton::click);
+  connect(ui_->Command2, &QPushButton::clicked, this, &QWidget::close);
+  connect(ui_->Command1, &QPushButton::clicked, this, &Form1::FindItAndFixIt);
+  ui_->Command2->setFocus();
+
+  file_name_ = QCoreApplication::applicationDirPath();
+  log_.Clear();
+}
+
+Form1::~Form1() = default;
+
+void Form1::FindItAndFixIt() {
+  const std::optional<QString> chosen =
+      dialog_->GetExistingFile(this, file_name_, QString::fromUtf8(desktop::kProjectFilterName));
+  if (!chosen) return;
+  file_name_ = *chosen;
+
+  // Component paths in the project are relative to its folder; the dialog does not move there.
+  const QString folder = QFileInfo(*chosen).absolutePath();
+  if (!QDir::setCurrent(folder)) {
+    desktop::LogStopped(log_, "cannot make \"" + ToEnginePath(QDir::toNativeSeparators(folder)) +
+                                  "\" the current folder");
+    return;
+  }
+  desktop::RunFixup(file_sys_, log_, ToEnginePath(*chosen));
+}
+
+}  // namespace plindor::qt

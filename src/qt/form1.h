@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "qt/file_dialog.h"
+#include "qt/text_box_log.h"
+#include "repair/disk_file_system.h"
+
+namespace Ui {
+class Form1;
+}
+
+namespace plindor::qt {
+
+// The main window: explains the procedure, lets the user pick a project, repairs it and shows
+// the progress log. Owns what the repair borrows: the file service and the log box.
+class Form1 final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Form1(QWidget* parent = nullptr);
+  // Asks for projects through `dialog` instead of the toolkit's file-open dialog.
+  explicit Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent = nullptr);
+  ~Form1() override;
+  Q_DISABLE_COPY_MOVE(Form1)
+
+ private:
+  // One run: ask for a project, make its folder current, repair it, then write the closing
+  // line. A cancelled dialog ends the run with nothing logged.
+  void FindItAndFixIt();
+
+  std::unique_ptr<Ui::Form1> ui_;
+  std::unique_ptr<FileDialog> dialog_;
+  // The dialog's next starting point: the program's folder, then the last file chosen.
+  QString file_name_;
+  repair::DiskFileSystem file_sys_;
+  TextBoxLog log_;
+};
+
+}  // namespace plindor::qt

@@ -1,0 +1,113 @@
+#include "qt/form2.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QFont>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QString>
+#include <QSvgRenderer>
+
+#include <exception>
+#include <utility>
+
+#include "desktop/texts.h"
+#include "qt/typed_character_filter.h"
+#include "qt/version_info.h"
+#include "ui_form2.h"
+
+namespace plindor::qt {
+namespace {
+
+// The window's place on the screen, as the layout gives it.
+constexpr QPoint kPosition(98, 113);
+
+QFont LayoutFont(qreal points, bool bold) {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
+
+// Drawn at the logo's own size and left uncut, so that the box shows its top left part only.
+QPixmap RenderLogo() {
+  QSvgRenderer renderer(QStringLiteral(":/plindor/logo.svg"));
+  if (!renderer.isValid()) {
+    return QPixmap();
+  }
+  QPixmap logo(renderer.defaultSize());
+  logo.fill(Qt::transparent);
+  QPainter painter(&logo);
+  renderer.render(&painter);
+  return logo;
+}
+
+}  // namespace
+
+Form2::Form2(MainWindowFactory make_main_window, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      ui_(std::make_unique<::Ui::Form2>()),
+      make_main_window_(std::move(make_main_window)) {
+  ui_->setupUi(this);
+  setAttribute(Qt::WA_DeleteOnClose);
+  setFixedSize(size());
+  move(kPosition);
+  ApplyLook();
+  ui_->Command1->setText(QString::fromUtf8(desktop::kIAgree));
+  ui_->Command2->setText(QString::fromUtf8(desktop::kIDisagree));
+  ui_->Label5->setText(QString::fromUtf8(desktop::kNotice));
+  ui_->Text1->installEventFilter(new TypedCharacterFilter(ui_->Text1));
+  connect(ui_->Command1, &QPushButton::clicked, this, &Form2::Agree);
+  connect(ui_->Command2, &QPushButton::clicked, this, &Form2::reject);
+  Load();
+  ui_->Command2->setFocus();
+}
+
+Form2::~Form2() = default;
+
+// Fonts are set here because Designer stores whole point sizes only.
+void Form2::ApplyLook() {
+  setFont(LayoutFont(8.25, false));
+  ui_->Command1->setFont(LayoutFont(8.25, true));
+  ui_->Command2->setFont(LayoutFont(8.25, true));
+  ui_->Label5->setFont(LayoutFont(9.75, true));
+  ui_->Text1->setFont(LayoutFont(9.75, false));
+
+  QPalette window = palette();
+  window.setColor(QPalette::Window, window.color(QPalette::HighlightedText));
+  setPalette(window);
+  QPalette notice = ui_->Label5->palette();
+  notice.setColor(QPalette::WindowText, QColor(255, 0, 0));
+  ui_->Label5->setPalette(notice);
+
+  ui_->Picture2->setPixmap(QPixmap(QStringLiteral(":/plindor/photo.png")));
+  ui_->Picture1->setPixmap(RenderLogo());
+}
+
+void Form2::Load() {
+  const desktop::VersionInfo version = ReadVersionInfo();
+  ui_->Label1->setText(VersionLine(version));
+  ui_->Label2->setText(QString::fromStdString(version.legal_copyright));
+  ui_->Label3->setText(QString::fromUtf8(desktop::kCredit));
+  ui_->Text1->setPlainText(QString::fromUtf8(desktop::kDisclaimer));
+}
+
+void Form2::Agree() {
+  QWidget* main_window = nullptr;
+  try {
+    main_window = make_main_window_();
+  } catch (const std::exception& error) {
+    // Nothing else can report it, and the program must not go on half started.
+    QMessageBox::critical(this, QString(), QString::fromLocal8Bit(error.what()));
+    reject();
+    return;
+  }
+  // Shown before this window goes, so the application never finds itself without a window.
+  main_window->show();
+  QCoreApplication::processEvents();
+  accept();
+}
+
+}  // namespace plindor::qt
