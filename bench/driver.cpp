@@ -79,14 +79,13 @@ int Run(int argc, char** argv) {
 
   repair::DiskFileSystem files;
   NullLog log;
-  repair::Repairer repairer(files, log);
   if (*repair_forms) {
+    repair::Repairer repairer(files, log);
     for (const std::string& form : forms) repairer.FixComponentFile(form);
   } else if (*repair_project) {
-    // As the file-open dialog does: entries resolve against the project's folder.
+    // As the windows do: entries resolve against the project's folder.
     const std::filesystem::path path = std::filesystem::absolute(project);
-    std::filesystem::current_path(path.parent_path());
-    repairer.FixProjectFile(path.string());
+    repair::Repairer(files, log, path.parent_path().string()).FixProjectFile(path.string());
   } else if (*make_form) {
     WriteText(form_path, FormLikeText(size));
   } else if (*make_project) {

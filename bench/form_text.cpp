@@ -52,7 +52,7 @@ std::string FormText(std::size_t size, bool repaired) {
     text += ControlBlock(n, LibraryOf(n));
     ++n;
   }
-  if (repaired) text = repair::ApplyRules(std::move(text), repair::kComponentRules);
+  if (repaired) text = repair::ApplyRules(text, repair::kComponentRules);
   text.resize(size);
   return text;
 }

@@ -50,17 +50,14 @@ void RepairProject(benchmark::State& state) {
   std::size_t bytes = 0;
   repair::DiskFileSystem files;
   NullLog log;
-  repair::Repairer repairer(files, log);
+  repair::Repairer repairer(files, log, folder.path().string());
   const std::string project = (folder.path() / "Project.vbp").string();
-  const auto saved = std::filesystem::current_path();
-  std::filesystem::current_path(folder.path());
   for (auto _ : state) {
     state.PauseTiming();
     bytes = WriteProject(folder.path(), forms, kFormSize);
     state.ResumeTiming();
     repairer.FixProjectFile(project);
   }
-  std::filesystem::current_path(saved);
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
   state.counters["forms"] = static_cast<double>(forms);
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "memory_file_system.h"
+#include "memory_file_system.h"  // tests/
 #include "repair/repair_error.h"
 #include "repair/repairer.h"
 #include "repair/rules.h"
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string repaired_project = repair::ApplyRules(project, repair::kProjectRules);
   const std::vector<std::string> entries = fuzz::Entries(repaired_project);
 
-  fuzz::MemoryFileSystem files;
+  plindor::testing::MemoryFileSystem files;
   files.files[std::string(fuzz::kProject)] = project;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (i + 1 != missing && entries[i] != fuzz::kProject) {
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  fuzz::MemoryLog log;
+  plindor::testing::StringLog log;
   repair::Repairer repairer(files, log);
   bool failed = false;
   try {
@@ -91,14 +91,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (failed != (stop < entries.size())) fuzz::Fail("the run failed where it should not, or not");
 
   std::string expected_log = "Fixing " + std::string(fuzz::kProject) + "\r\n";
-  std::vector<std::string> expected_opened = {"r P.vbp", "w P.vbp"};
+  std::vector<std::string> expected_operations;
+  const auto repaired = [&](const std::string& path) {
+    for (const char* operation : {"open ", "read ", "rewrite ", "release "}) {
+      expected_operations.push_back(operation + path);
+    }
+  };
+  repaired(std::string(fuzz::kProject));
   for (std::size_t i = 0; i < entries.size() && i <= stop; ++i) {
     expected_log += "   fixing " + entries[i] + "\r\n";
-    expected_opened.push_back("r " + entries[i]);
-    if (i < stop) expected_opened.push_back("w " + entries[i]);
+    if (i < stop) {
+      repaired(entries[i]);
+    } else {
+      expected_operations.push_back("open " + entries[i]);
+    }
   }
   if (log.text != expected_log) fuzz::Fail("the log does not list the entries in order");
-  if (files.opened != expected_opened) fuzz::Fail("the files were not opened in entry order");
+  if (files.operations != expected_operations) {
+    fuzz::Fail("the files were not opened, read, rewritten and released in entry order");
+  }
   for (std::size_t i = 0; i < stop; ++i) {
     if (entries[i] != fuzz::kProject &&
         files.files[entries[i]] != "Begin MSComctlLib.ListView L\r\n") {

@@ -7,13 +7,12 @@
 #include <utility>
 #include <vector>
 
-#include "cli/change_summary.h"
-#include "cli/current_directory.h"
-#include "cli/dry_run_file_system.h"
+#include "cli/change_report.h"
 #include "cli/project_discovery.h"
 #include "cli/terminal_log.h"
 #include "cli/unified_diff.h"
 #include "repair/disk_file_system.h"
+#include "repair/repair_error.h"
 #include "repair/repairer.h"
 
 namespace plindor::cli {
@@ -27,6 +26,12 @@ std::string DiffName(const std::filesystem::path& location, const std::filesyste
   const std::filesystem::path relative = normal.lexically_relative(base);
   if (relative.empty() || *relative.begin() == "..") return normal.generic_string();
   return relative.generic_string();
+}
+
+// The engine takes paths as UTF-8 bytes on every system (on Linux, whatever bytes the names are).
+std::string ToEngine(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 // An absolute path without "." elements, in the system's own separators (on Windows a path
@@ -44,25 +49,24 @@ std::filesystem::path Absolute(const std::filesystem::path& path) {
 bool ProjectRunner::Run(const std::filesystem::path& project) {
   const bool hold = quiet_ || mode_ == RunMode::kDiff;
   TerminalLog log(out_, mode_ == RunMode::kDiff ? err_ : out_, hold);
-  repair::DiskFileSystem disk;
-  DryRunFileSystem dry_run(disk);
-  repair::FileSystem& files = mode_ == RunMode::kRepair ? static_cast<repair::FileSystem&>(disk)
-                                                        : static_cast<repair::FileSystem&>(dry_run);
+  repair::DiskFileSystem files(mode_ == RunMode::kRepair ? repair::DiskFileSystem::Mode::kRepair
+                                                         : repair::DiskFileSystem::Mode::kPreview);
+  ChangeRecorder changes(mode_ == RunMode::kDiff);
 
   std::optional<std::string> failure;
   try {
-    const CurrentDirectory in_project_folder(project.parent_path());
-    repair::Repairer(files, log).FixProjectFile(project.string());
-  } catch (const std::exception& e) {
+    repair::Repairer(files, log, ToEngine(project.parent_path()), &changes)
+        .FixProjectFile(ToEngine(project));
+  } catch (const repair::RepairError& e) {
     failure = e.what();
   }
 
   // What a real run would have changed up to a failure, it changes all the same.
   if (mode_ == RunMode::kDryRun) {
-    for (const FileChange& change : SummarizeChanges(dry_run)) log.Line(FormatChange(change));
+    for (const FileChange& change : changes.changes()) log.Line(FormatChange(change));
   } else if (mode_ == RunMode::kDiff) {
-    for (const CapturedFile& file : dry_run.files()) {
-      out_ << UnifiedDiff(DiffName(file.location, base_), file.original, file.repaired);
+    for (const FileChange& change : changes.changes()) {
+      out_ << UnifiedDiff(DiffName(change.location, base_), change.before, change.after);
     }
     out_.flush();
   }

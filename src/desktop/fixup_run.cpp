@@ -7,7 +7,7 @@ namespace plindor::desktop {
 
 bool RunFixup(repair::FileSystem& files, repair::ProgressLog& log, const std::string& project) {
   try {
-    repair::Repairer(files, log).FixProjectFile(project);
+    repair::Repairer(files, log, repair::FolderOf(project)).FixProjectFile(project);
   } catch (const repair::RepairError& error) {
     LogStopped(log, error.what());
     return false;

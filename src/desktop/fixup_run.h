@@ -14,10 +14,11 @@ inline constexpr std::string_view kFixupCompleted = "Fixup completed.";
 inline constexpr std::string_view kFixupStopped = "Fixup stopped.";
 inline constexpr std::string_view kErrorPrefix = "Error: ";
 
-// One run of a window: repairs the project at `project` (a full path) through `files`,
-// reporting to `log`, then closes the run with "Fixup completed." or, when the repair failed,
-// with "Error: <reason>" and "Fixup stopped.". Returns whether the repair succeeded. Only the
-// engine's RepairError is caught; anything else (out of memory) is not a failed repair.
+// One run of a window: repairs the project at `project` (a full path) through `files`, its
+// component paths taken from the project's own folder, reporting to `log`; then closes the run with
+// "Fixup completed." or, when the repair failed, with "Error: <reason>" and "Fixup stopped.".
+// Returns whether the repair succeeded. Only the engine's RepairError is caught; anything else (out
+// of memory) is not a failed repair.
 bool RunFixup(repair::FileSystem& files, repair::ProgressLog& log, const std::string& project);
 
 // Closes a run that could not start or failed: "Error: <reason>", then "Fixup stopped.".

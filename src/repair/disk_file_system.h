@@ -1,21 +1,36 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "repair/file_system.h"
 
 namespace plindor::repair {
 
-// Files on disk. Only regular files are read or written. A rewrite keeps the same file (no
-// temporary file, no rename, so permissions, owner and links stay) and never loses its
-// content: room for growth is reserved before any byte changes, and a write that fails midway
-// puts the original bytes back. Component paths written the Windows way (backslashes, letter
-// case that differs from the disk) are found on case-sensitive file systems.
+// Files on disk, repaired crash-safely (see safe_rewrite.h): one handle per file from its read
+// to its rewrite, locked against other runs, checked for changes by other programs before it
+// is written, backed up while it is overwritten, and on the disk itself before the rewrite
+// returns. Only regular files on disk file systems are opened. On Linux, component paths
+// written the Windows way (backslashes, letter case that differs from the disk) are found.
 class DiskFileSystem final : public FileSystem {
  public:
-  DiskFileSystem();
-  std::unique_ptr<TextStream> OpenTextFile(const std::string& path, IoMode mode) override;
+  enum class Mode {
+    kRepair,  // rewrite the files
+    // Open, lock, read and check exactly as a repair does, but write nothing. What a rewrite
+    // would have left is what a later read of the same file (by any name) gets.
+    kPreview,
+  };
+  explicit DiskFileSystem(Mode mode = Mode::kRepair);
+
+  std::unique_ptr<RepairFile> OpenForRepair(const std::string& base,
+                                            const std::string& path) override;
+
+ private:
+  Mode mode_;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> previews_;
 };
 
 }  // namespace plindor::repair

@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "repair/unique_fd.h"
+
 namespace plindor::repair {
 
 // Raised when a path can only be found by ignoring letter case and several names fit.
@@ -11,11 +13,20 @@ class AmbiguousPathError final : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Finds the file a project means by `path` on a case-sensitive file system. A path that exists
-// as written is used as it is. Otherwise backslashes are separators, and each path element
-// that does not exist as written is looked up without regard to ASCII letter case: an exact
-// match wins, else a single case-insensitive match. A path that can't be found comes back with
-// its separators converted, so that opening it fails as a missing file.
-std::string ResolvePath(const std::string& path);
+// Where a path leads: the folder that holds it, open, and its name in that folder.
+struct ResolvedPath {
+  UniqueFd folder;
+  std::string name;
+  std::string location;  // `base` joined with the names found, as a path to show
+};
+
+// Finds the file a project means by `path`, taken from the folder `base` unless it is absolute
+// (`base` empty: the current directory), on a case-sensitive file system. A path that exists
+// as written is used as it is. Otherwise backslashes are separators too, and each element that
+// does not exist as written is looked up without regard to ASCII letter case: an exact match
+// wins, else a single case-insensitive match. Walks the path once, element by element, so the
+// time is linear in its length whatever it holds ("./" or "../" a million times over).
+// Returns 0, or the errno that says why nothing is there (ENOENT, ENOTDIR, ...).
+int ResolvePath(const std::string& base, const std::string& path, ResolvedPath& out);
 
 }  // namespace plindor::repair

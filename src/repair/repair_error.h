@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace plindor::repair {
 
@@ -11,5 +12,18 @@ class RepairError final : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// `path` in double quotes, as every message shows a file. A NUL becomes \0: it would end the
+// message early wherever the message is shown as a C string.
+std::string Quoted(std::string_view path);
+
+// Raises "<action> "<path>"[ <detail>]: <reason>", e.g.
+// cannot open "Main.frm" for reading: No such file or directory
+[[noreturn]] void FailOn(std::string_view action, std::string_view path, std::string_view detail,
+                         std::string_view reason);
+[[noreturn]] inline void FailOn(std::string_view action, std::string_view path,
+                                std::string_view reason) {
+  FailOn(action, path, {}, reason);
+}
 
 }  // namespace plindor::repair

@@ -1,10 +1,11 @@
 #include "repair/repairer.h"
 
 #include <cstddef>
-#include <string_view>
 #include <utility>
+#include <vector>
 
-#include "repair/rules.h"
+#include "repair/ascii.h"
+#include "repair/repair_error.h"
 
 namespace plindor::repair {
 
@@ -12,16 +13,6 @@ namespace {
 
 constexpr std::string_view kFormKey = "form=";
 constexpr std::string_view kUserControlKey = "usercontrol=";
-
-bool StartsWithIgnoringCase(std::string_view line, std::string_view key) {
-  if (line.size() < key.size()) return false;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    char c = line[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != key[i]) return false;
-  }
-  return true;
-}
 
 // Calls `visit` with each line of `text` without its line end. A line ends at LF, and a CR
 // right before that LF belongs to the line end, so CR LF and LF-only projects read alike; a
@@ -46,38 +37,61 @@ void ForEachLine(std::string_view text, Visit visit) {
 
 }  // namespace
 
-std::string Repairer::ReadWhole(const std::string& path) {
-  const auto stream = files_.OpenTextFile(path, IoMode::kForReading);
-  std::string text = stream->ReadAll();
-  stream->Close();
-  return text;
-}
-
-void Repairer::WriteWhole(const std::string& path, std::string_view text) {
-  const auto stream = files_.OpenTextFile(path, IoMode::kForWriting);
-  stream->Write(text);
-  stream->Close();
+std::string Repairer::Fix(std::string_view heading, const std::string& base,
+                          const std::string& path, FileRole role, std::span<const Rule> table) {
+  log_.Append(std::string(heading) + path + "\r\n");
+  std::vector<std::size_t> counts(table.size());
+  std::string_view before;
+  try {
+    const std::unique_ptr<RepairFile> file = files_.OpenForRepair(base, path);
+    if (!file->Recovery().empty()) log_.Append("   " + file->Recovery() + "\r\n");
+    before = file->Read();
+    std::string after = ApplyRules(before, table, counts);
+    file->Rewrite(after);
+    if (observer_) {
+      const FileOutcome outcome = after == before ? FileOutcome::kUnchanged : FileOutcome::kChanged;
+      observer_->OnFile({path, file->Location(), role, table, counts, before, after, outcome, {}});
+    }
+    return after;
+  } catch (const RepairError& error) {
+    // `before` may already be gone with the file; a failed file reports no content.
+    if (observer_) {
+      observer_->OnFile({path, {}, role, table, {}, {}, {}, FileOutcome::kFailed, error.what()});
+    }
+    throw;
+  }
 }
 
 void Repairer::FixComponentFile(const std::string& path) {
-  log_.Append("   fixing " + path + "\r\n");
-  // The original text is released as soon as the repaired one exists, so a large file is held
-  // at most twice at any time.
-  const std::string text = ApplyRules(ReadWhole(path), kComponentRules);
-  WriteWhole(path, text);
+  Fix("   fixing ", base_folder_, path, FileRole::kComponent, kComponentRules);
 }
 
 void Repairer::FixProjectFile(const std::string& path) {
-  log_.Append("Fixing " + path + "\r\n");
-  const std::string text = ApplyRules(ReadWhole(path), kProjectRules);
-  WriteWhole(path, text);
+  const std::string text = Fix("Fixing ", {}, path, FileRole::kProject, kProjectRules);
   ForEachLine(text, [this](std::string_view line) {
-    if (StartsWithIgnoringCase(line, kFormKey)) {
+    if (StartsWithIgnoringAsciiCase(line, kFormKey)) {
       FixComponentFile(std::string(line.substr(kFormKey.size())));
-    } else if (StartsWithIgnoringCase(line, kUserControlKey)) {
+    } else if (StartsWithIgnoringAsciiCase(line, kUserControlKey)) {
       FixComponentFile(std::string(line.substr(kUserControlKey.size())));
     }
   });
+}
+
+std::string FolderOf(std::string_view path) {
+#ifdef _WIN32
+  constexpr std::string_view kSeparators = "/\\";
+  // "C:name" is relative to the drive's current folder: its folder is "C:".
+  const std::size_t drive = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+#else
+  constexpr std::string_view kSeparators = "/";
+  const std::size_t drive = 0;
+#endif
+  const std::size_t last = path.find_last_of(kSeparators);
+  if (last == std::string_view::npos || last < drive) return std::string(path.substr(0, drive));
+  // The root keeps its separator; elsewhere the folder ends before it.
+  std::size_t end = last;
+  while (end > drive && kSeparators.find(path[end - 1]) != std::string_view::npos) --end;
+  return std::string(path.substr(0, end == drive ? last + 1 : end));
 }
 
 }  // namespace plindor::repair

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstddef>
 
+#include "repair/ascii.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define PLINDOR_HAVE_SSE2 1
@@ -14,18 +16,7 @@ namespace plindor::repair {
 
 namespace {
 
-// Folds the 26 ASCII letters to lower case and leaves every other byte alone.
-constexpr std::array<unsigned char, 256> MakeFoldTable() {
-  std::array<unsigned char, 256> table{};
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    const auto c = static_cast<unsigned char>(i);
-    table[i] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-  }
-  return table;
-}
-constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
-
-inline unsigned char Fold(char c) { return kFold[static_cast<unsigned char>(c)]; }
+inline unsigned char Fold(char c) { return static_cast<unsigned char>(FoldAscii(c)); }
 
 // A byte of a find text as a (value, mask) pair: a text byte c matches it when (c | mask) ==
 // value. Setting bit 5 folds a letter's two cases together and nothing else, so only letters

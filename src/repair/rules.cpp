@@ -36,7 +36,7 @@ const std::array<Rule, 6> kComponentRules = {{
 namespace {
 
 // Builds the text with every match replaced, copying the spans between matches once.
-std::string Replace(const std::string& text, const std::vector<RuleMatch>& matches,
+std::string Replace(std::string_view text, const std::vector<RuleMatch>& matches,
                     std::span<const Rule> table) {
   std::size_t size = text.size();
   for (const RuleMatch& m : matches) {
@@ -58,45 +58,17 @@ std::string Replace(const std::string& text, const std::vector<RuleMatch>& match
   return result;
 }
 
-// Rewrites `text` where it lies when it has the capacity and no replacement is shorter than
-// its find text: working from the back, every span moves right and is moved before anything
-// overwrites it. Saves allocating and faulting in a second buffer the size of a large file.
-bool ReplaceInPlace(std::string& text, const std::vector<RuleMatch>& matches,
-                    std::span<const Rule> table) {
-  std::size_t size = text.size();
-  for (const RuleMatch& m : matches) {
-    const Rule& rule = table[m.rule];
-    if (rule.replacement.size() < rule.find.size()) return false;
-    size += rule.replacement.size() - rule.find.size();
-  }
-  if (size > text.capacity()) return false;
-  std::size_t source_end = text.size();
-  text.resize(size);
-  char* data = text.data();
-  std::size_t target_end = size;
-  for (auto m = matches.rbegin(); m != matches.rend(); ++m) {
-    const Rule& rule = table[m->rule];
-    const std::size_t tail = m->offset + rule.find.size();
-    target_end -= source_end - tail;
-    std::memmove(data + target_end, data + tail, source_end - tail);
-    target_end -= rule.replacement.size();
-    std::memcpy(data + target_end, rule.replacement.data(), rule.replacement.size());
-    source_end = m->offset;
-  }
-  return true;
-}
-
 // Applies the rules found by `scanner` (indices into `table`) and adds to `counts`.
-std::string ApplyScan(std::string text, const RuleScanner& scanner, std::span<const Rule> table,
-                      std::span<std::size_t> counts, std::size_t first_rule) {
+std::string ApplyScan(std::string_view text, const RuleScanner& scanner,
+                      std::span<const Rule> table, std::span<std::size_t> counts,
+                      std::size_t first_rule) {
   std::vector<RuleMatch> matches;
   scanner.FindAll(text, matches);
   for (RuleMatch& m : matches) {
     m.rule += first_rule;
     if (!counts.empty()) ++counts[m.rule];
   }
-  if (matches.empty()) return text;
-  if (ReplaceInPlace(text, matches, table)) return text;
+  if (matches.empty()) return std::string(text);
   return Replace(text, matches, table);
 }
 
@@ -121,22 +93,23 @@ const RuleScanner* BuiltInScanner(std::span<const Rule> table) {
 
 }  // namespace
 
-std::string ApplyRules(std::string text, std::span<const Rule> table,
+std::string ApplyRules(std::string_view text, std::span<const Rule> table,
                        std::span<std::size_t> counts) {
   if (!counts.empty() && counts.size() != table.size()) {
     throw std::invalid_argument("ApplyRules: one count per rule");
   }
   std::fill(counts.begin(), counts.end(), std::size_t{0});
   if (const RuleScanner* scanner = BuiltInScanner(table)) {
-    return ApplyScan(std::move(text), *scanner, table, counts, 0);
+    return ApplyScan(text, *scanner, table, counts, 0);
   }
   if (CanScanTogether(table)) {
-    return ApplyScan(std::move(text), RuleScanner(table), table, counts, 0);
+    return ApplyScan(text, RuleScanner(table), table, counts, 0);
   }
+  std::string result(text);
   for (std::size_t i = 0; i < table.size(); ++i) {
-    text = ApplyScan(std::move(text), RuleScanner(table.subspan(i, 1)), table, counts, i);
+    result = ApplyScan(result, RuleScanner(table.subspan(i, 1)), table, counts, i);
   }
-  return text;
+  return result;
 }
 
 }  // namespace plindor::repair

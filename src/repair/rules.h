@@ -24,7 +24,7 @@ extern const std::array<Rule, 6> kComponentRules;
 // replacement inserts is not searched again by the same rule. Linear in the text's size.
 // When `counts` is given (one entry per rule), each entry receives how many times its rule
 // replaced its find text.
-std::string ApplyRules(std::string text, std::span<const Rule> table,
+std::string ApplyRules(std::string_view text, std::span<const Rule> table,
                        std::span<std::size_t> counts = {});
 
 }  // namespace plindor::repair

@@ -3,29 +3,30 @@
 #include <gtest/gtest.h>
 
 #include "desktop/version_info.h"
-#include "repair/fake_file_system.h"
+#include "memory_file_system.h"
 
 namespace plindor::desktop {
 namespace {
 
 TEST(RunFixupTest, ClosesARepairedProjectWithTheCompletedLine) {
-  testing::FakeFileSystem files;
+  testing::MemoryFileSystem files;
   files.files["/p/App.vbp"] = "Form=Main.frm\r\n";
-  files.files["Main.frm"] = "x";
+  files.files["/p/Main.frm"] = "x";
   testing::StringLog log;
   EXPECT_TRUE(RunFixup(files, log, "/p/App.vbp"));
   EXPECT_EQ(log.text, "Fixing /p/App.vbp\r\n   fixing Main.frm\r\nFixup completed.\r\n");
 }
 
 TEST(RunFixupTest, ClosesAFailedProjectWithTheReasonAndTheStoppedLine) {
-  testing::FakeFileSystem files;
+  testing::MemoryFileSystem files;
   files.files["/p/App.vbp"] = "Form=Gone.frm\r\nForm=Main.frm\r\n";
-  files.files["Main.frm"] = "x";
+  files.files["/p/Main.frm"] = "x";
   testing::StringLog log;
   EXPECT_FALSE(RunFixup(files, log, "/p/App.vbp"));
   EXPECT_EQ(log.text,
             "Fixing /p/App.vbp\r\n   fixing Gone.frm\r\n"
-            "Error: cannot open \"Gone.frm\": No such file or directory\r\nFixup stopped.\r\n");
+            "Error: cannot open \"Gone.frm\" for reading: No such file or directory\r\n"
+            "Fixup stopped.\r\n");
 }
 
 TEST(VersionLineTest, ShowsMajorMinorAndRevisionButNotTheBuild) {

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -44,26 +46,49 @@ class TmpfsMount final {
   std::string error_;
 };
 
-// Takes every free block of the file system `path` is on.
-void FillUp(const std::filesystem::path& path) {
-  std::ofstream out(path, std::ios::binary);
-  const std::string page(4096, 'f');
-  while (out.write(page.data(), static_cast<std::streamsize>(page.size())) && out.flush()) {
+// Takes every free block of the file system `path` is on but `spare` pages.
+void FillUp(const std::filesystem::path& path, std::uintmax_t spare) {
+  {
+    std::ofstream out(path, std::ios::binary);
+    const std::string page(4096, 'f');
+    while (out.write(page.data(), static_cast<std::streamsize>(page.size())) && out.flush()) {
+    }
   }
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 4096 * 4096 - spare * 4096);
 }
 
-TEST(DiskFull, GrowingFormIsLeftAsItWas) {
+struct Room {
+  const char* name;
+  std::uintmax_t spare_pages;
+  std::string message;
+};
+
+void PrintTo(const Room& row, std::ostream* out) { *out << row.name; }
+
+class DiskFull : public ::testing::TestWithParam<Room> {};
+
+// B takes seven pages and needs an eighth once repaired; its backup takes about seven. A and
+// its backup take a page each.
+TEST_P(DiskFull, GrowingFormIsLeftAsItWas) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
   const TempDir dir;
-  const TmpfsMount mount(dir.path() / "small", "size=64k");
+  const TmpfsMount mount(dir.path() / "small", "size=128k");
   if (!mount.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << mount.error();
-  // B takes seven pages and needs an eighth once repaired; A grows inside its one page.
   ProjectScenario scenario(dir.path() / "small", 7 * 4096 - 100);
-  FillUp(dir.path() / "small" / "filler");
+  FillUp(dir.path() / "small" / "filler", GetParam().spare_pages);
   repair::DiskFileSystem files;
-  EXPECT_EQ(scenario.Run(files), "cannot write \"B.frm\": No space left on device");
+  EXPECT_EQ(scenario.Run(files), "cannot write \"B.frm\": " + GetParam().message);
   scenario.Expect(Outcome::kOriginal, true);
+  EXPECT_FALSE(std::filesystem::exists(scenario.b_backup()));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DiskFull,
+    ::testing::Values(Room{"NoRoomForTheBackup", 1,
+                           "cannot make its backup \"B.frm.plindor-backup\": No space left on "
+                           "device"},
+                      Room{"NoRoomToGrow", 7, "No space left on device"}),
+    [](const ::testing::TestParamInfo<Room>& row) { return std::string(row.param.name); });
 
 // Runs the repair in a child process under RLIMIT_FSIZE `limit`, and returns its message; the
 // child's log goes to the scenario.
@@ -114,9 +139,10 @@ TEST(FileSizeLimit, GrowingFormIsLeftAsItWas) {
   const TempDir dir;
   constexpr std::size_t kFormSize = 20000;
   ProjectScenario scenario(dir.path(), kFormSize);
-  // Every file but the repaired B fits under the limit.
-  EXPECT_EQ(RunUnderSizeLimit(scenario, kFormSize), "cannot write \"B.frm\": File too large");
+  // Every file but the repaired B fits under the limit, B's backup included.
+  EXPECT_EQ(RunUnderSizeLimit(scenario, kFormSize + 200), "cannot write \"B.frm\": File too large");
   scenario.Expect(Outcome::kOriginal, true);
+  EXPECT_FALSE(std::filesystem::exists(scenario.b_backup()));
 }
 
 }  // namespace

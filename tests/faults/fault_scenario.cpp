@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "repair/fake_file_system.h"
+#include "memory_file_system.h"
 #include "repair/repair_error.h"
 #include "repair/repairer.h"
 #include "repair/rules.h"
@@ -23,7 +23,7 @@ std::string OldForm(std::size_t size) {
 }
 
 std::string Repaired(std::string_view form) {
-  return repair::ApplyRules(std::string(form), repair::kComponentRules);
+  return repair::ApplyRules(form, repair::kComponentRules);
 }
 
 ProjectScenario::ProjectScenario(std::filesystem::path folder, std::size_t b_size)
@@ -38,10 +38,37 @@ ProjectScenario::ProjectScenario(std::filesystem::path folder, std::size_t b_siz
   WriteFile(folder_ / "C.frm", c_);
 }
 
+namespace {
+
+class HookedFile final : public repair::RepairFile {
+ public:
+  HookedFile(std::unique_ptr<repair::RepairFile> file, std::string path,
+             const HookedFileSystem::Hook& hook)
+      : file_(std::move(file)), path_(std::move(path)), hook_(hook) {}
+  const std::string& Recovery() const override { return file_->Recovery(); }
+  const std::string& Location() const override { return file_->Location(); }
+  const std::string& Read() override { return file_->Read(); }
+  void Rewrite(std::string_view text) override {
+    hook_(path_);
+    file_->Rewrite(text);
+  }
+
+ private:
+  std::unique_ptr<repair::RepairFile> file_;
+  std::string path_;
+  const HookedFileSystem::Hook& hook_;
+};
+
+}  // namespace
+
+std::unique_ptr<repair::RepairFile> HookedFileSystem::OpenForRepair(const std::string& base,
+                                                                    const std::string& path) {
+  return std::make_unique<HookedFile>(disk_.OpenForRepair(base, path), path, before_rewrite_);
+}
+
 std::string ProjectScenario::Run(repair::FileSystem& files) {
-  const CurrentDirectory in_project(folder_);
   StringLog log;
-  repair::Repairer repairer(files, log);
+  repair::Repairer repairer(files, log, folder_.string());
   std::string message;
   try {
     repairer.FixProjectFile((folder_ / "Project.vbp").string());

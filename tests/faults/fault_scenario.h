@@ -26,7 +26,7 @@ class ProjectScenario final {
  public:
   ProjectScenario(std::filesystem::path folder, std::size_t b_size);
 
-  // Repairs the project with the folder as current directory, as the windows do; returns the
+  // Repairs the project, its entries taken from its folder, as the windows do; returns the
   // engine's message, or "" when the repair succeeded.
   std::string Run(repair::FileSystem& files);
   // Checks every file against its expected bytes, and that the log stops at B when it failed.
@@ -34,6 +34,7 @@ class ProjectScenario final {
 
   const std::filesystem::path& folder() const { return folder_; }
   std::filesystem::path b_path() const { return folder_ / "B.frm"; }
+  std::filesystem::path b_backup() const { return folder_ / "B.frm.plindor-backup"; }
   const std::string& b() const { return b_; }
   const std::string& log() const { return log_; }
   // For a run made in a child process.
@@ -45,21 +46,18 @@ class ProjectScenario final {
   std::string log_;
 };
 
-// The disk, with a hook that runs before every open: how a test changes a file between the
-// repair's read and its write.
+// The disk, with a hook that runs between the repair's read of a file and its rewrite: how a
+// test changes a file, or arms a fault, at that moment.
 class HookedFileSystem final : public repair::FileSystem {
  public:
-  using Hook = std::function<void(const std::string& path, repair::IoMode mode)>;
-  explicit HookedFileSystem(Hook before_open) : before_open_(std::move(before_open)) {}
+  using Hook = std::function<void(const std::string& path)>;
+  explicit HookedFileSystem(Hook before_rewrite) : before_rewrite_(std::move(before_rewrite)) {}
 
-  std::unique_ptr<repair::TextStream> OpenTextFile(const std::string& path,
-                                                   repair::IoMode mode) override {
-    before_open_(path, mode);
-    return disk_.OpenTextFile(path, mode);
-  }
+  std::unique_ptr<repair::RepairFile> OpenForRepair(const std::string& base,
+                                                    const std::string& path) override;
 
  private:
-  Hook before_open_;
+  Hook before_rewrite_;
   repair::DiskFileSystem disk_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 
 extern "C" ssize_t __real_pwrite(int fd, const void* data, size_t size, off_t offset);
 
@@ -16,6 +17,16 @@ struct ArmedPlan {
   std::size_t written = 0;
 };
 std::optional<ArmedPlan> armed;
+
+// Whether `fd` is open on a file called `name`.
+bool IsFile(int fd, const std::string& name) {
+  char target[4096];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+  if (n <= 0) return false;
+  const std::string_view path(target, static_cast<std::size_t>(n));
+  return path.ends_with("/" + name);
+}
 
 }  // namespace
 
@@ -29,7 +40,9 @@ WriteFault::~WriteFault() { Disarm(); }
 
 extern "C" ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t offset) {
   auto& armed = plindor::testing::armed;
-  if (!armed) return __real_pwrite(fd, data, size, offset);
+  if (!armed || !plindor::testing::IsFile(fd, armed->plan.file)) {
+    return __real_pwrite(fd, data, size, offset);
+  }
   plindor::testing::WritePlan& plan = armed->plan;
   if (plan.interruptions > 0) {
     --plan.interruptions;

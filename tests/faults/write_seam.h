@@ -3,12 +3,16 @@
 #include <cerrno>
 #include <cstddef>
 #include <limits>
+#include <string>
 
 namespace plindor::testing {
 
 // What the next pwrite calls of this process do, through the link-time wrapper in
 // write_seam.cpp (the test program links with -Wl,--wrap=pwrite).
 struct WritePlan {
+  // The file whose writes the plan acts on, by name (B.frm, B.frm.plindor-backup); the writes
+  // to every other file go through untouched.
+  std::string file;
   // Bytes that go through before the failures start.
   std::size_t fail_after = std::numeric_limits<std::size_t>::max();
   int error = EIO;

@@ -5,8 +5,8 @@
 #include <ostream>
 #include <string>
 
+#include "memory_file_system.h"
 #include "repair/disk_file_system.h"
-#include "repair/fake_file_system.h"
 #include "repair/repair_error.h"
 #include "repair/repairer.h"
 #include "temp_dir.h"
@@ -14,7 +14,6 @@
 namespace plindor::repair {
 namespace {
 
-using plindor::testing::CurrentDirectory;
 using plindor::testing::ReadFile;
 using plindor::testing::StringLog;
 using plindor::testing::TempDir;
@@ -40,7 +39,8 @@ class DiskRepairTest : public ::testing::Test {
   TempDir dir;
   DiskFileSystem files;
   StringLog log;
-  Repairer repairer{files, log};
+  // Component paths resolve against the project's folder, wherever the tests run.
+  Repairer repairer{files, log, dir.path().string()};
 };
 
 struct LineEnds {
@@ -65,7 +65,6 @@ TEST_P(ProjectLineEnds, RepairsEveryListedComponent) {
   WriteFile(dir.path() / "About.frm", kOldForm);
   WriteFile(dir.path() / "Util.bas", kOldForm);
 
-  const CurrentDirectory cwd(dir.path());
   repairer.FixProjectFile(dir / "App.vbp");
 
   EXPECT_EQ(log.text, "Fixing " + (dir / "App.vbp") +
@@ -93,7 +92,7 @@ TEST_F(DiskRepairTest, ComponentWithLfLineEndsKeepsThem) {
   std::string lf_form = kOldForm;
   for (std::size_t at; (at = lf_form.find("\r\n")) != std::string::npos;) lf_form.erase(at, 1);
   WriteFile(dir.path() / "a.frm", lf_form);
-  repairer.FixComponentFile(dir / "a.frm");
+  repairer.FixComponentFile("a.frm");
   std::string expected = kNewForm;
   for (std::size_t at; (at = expected.find("\r\n")) != std::string::npos;) expected.erase(at, 1);
   EXPECT_EQ(ReadFile(dir.path() / "a.frm"), expected);
@@ -122,15 +121,14 @@ class UnusableComponent : public DiskRepairTest, public ::testing::WithParamInte
 TEST_P(UnusableComponent, StopsTheRepairThere) {
   WriteFile(dir.path() / "App.vbp",
             std::string("Form=First.frm\r\nForm=") + GetParam().entry + "\r\nForm=Last.frm\r\n");
-  const CurrentDirectory cwd(dir.path());
   std::string message;
   try {
-    repairer.FixProjectFile("App.vbp");
+    repairer.FixProjectFile(dir / "App.vbp");
   } catch (const RepairError& e) {
     message = e.what();
   }
   EXPECT_EQ(message, GetParam().message);
-  EXPECT_EQ(log.text, std::string("Fixing App.vbp\r\n   fixing First.frm\r\n   fixing ") +
+  EXPECT_EQ(log.text, "Fixing " + (dir / "App.vbp") + "\r\n   fixing First.frm\r\n   fixing " +
                           GetParam().entry + "\r\n");
   EXPECT_EQ(ReadFile(dir.path() / "First.frm"), kNewForm);
   EXPECT_EQ(ReadFile(dir.path() / "Last.frm"), kOldForm);
@@ -146,7 +144,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadEntry{"Fifo", "Pipe.frm", "cannot open \"Pipe.frm\" for reading: not a regular file"},
         BadEntry{"DriveLetter", "C:\\First.frm",
                  "cannot open \"C:\\First.frm\" for reading: No such file or directory"},
-        BadEntry{"Empty", "", "cannot open \"\" for reading: No such file or directory"}),
+        BadEntry{"Empty", "", "cannot open \"\" for reading: No such file or directory"},
+        BadEntry{"Device", "/dev/null",
+                 "cannot open \"/dev/null\" for reading: not a regular file"},
+        BadEntry{"PseudoFile", "/proc/self/comm",
+                 "cannot open \"/proc/self/comm\" for writing: not a file on a disk"}),
     [](const ::testing::TestParamInfo<BadEntry>& row) { return std::string(row.param.name); });
 
 }  // namespace

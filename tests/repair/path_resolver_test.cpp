@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 #include <string>
 
@@ -10,14 +12,20 @@
 namespace plindor::repair {
 namespace {
 
-using plindor::testing::CurrentDirectory;
 using plindor::testing::TempDir;
 using plindor::testing::WriteFile;
+
+// Where `asked` leads from `base`, or the reason it leads nowhere.
+std::string Resolve(const std::string& base, const std::string& asked) {
+  ResolvedPath found;
+  if (const int error = ResolvePath(base, asked, found)) return std::strerror(error);
+  return found.location;
+}
 
 struct Case {
   const char* name;
   std::string asked;
-  std::string found;  // relative to the project folder
+  std::string found;  // relative to the project folder, or the system's reason
 };
 
 void PrintTo(const Case& row, std::ostream* out) { *out << row.name; }
@@ -34,45 +42,64 @@ class ResolvePathTest : public ::testing::TestWithParam<Case> {
 };
 
 TEST_P(ResolvePathTest, FindsTheFileAProjectMeans) {
-  const CurrentDirectory cwd(dir.path());
-  EXPECT_EQ(ResolvePath(GetParam().asked), GetParam().found);
+  const std::string base = dir.path().string();
+  const std::string found = Resolve(base, GetParam().asked);
+  const std::string expected = GetParam().found;
+  EXPECT_EQ(found, expected.find('.') == std::string::npos ? expected : base + "/" + expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ResolvePathTest,
-    ::testing::Values(Case{"AsWritten", "Plain.frm", "Plain.frm"},
-                      Case{"Backslashes", "Forms\\Main.frm", "Forms/Main.frm"},
-                      Case{"LetterCaseOfEveryElement", "FORMS\\main.FRM", "Forms/Main.frm"},
-                      Case{"SpacesInsideElements", "forms\\sub dir\\GRID.frm",
-                           "Forms/Sub Dir/Grid.frm"},
-                      Case{"DotElements", ".\\Controls\\..\\controls\\user.ctl",
-                           "./Controls/../Controls/User.CTL"},
-                      Case{"ExactMatchWins", "exact.frm", "exact.frm"},
-                      Case{"NameWithBackslashExistingAsWritten", "a\\b.frm", "a\\b.frm"},
-                      Case{"MissingKeepsConvertedSeparators", "Forms\\Gone.frm", "Forms/Gone.frm"},
-                      Case{"DriveLetterIsMissing", "E:\\Forms\\Main.frm", "E:/Forms/Main.frm"},
-                      Case{"Empty", "", ""}),
+    ::testing::Values(
+        Case{"AsWritten", "Plain.frm", "Plain.frm"},
+        Case{"Backslashes", "Forms\\Main.frm", "Forms/Main.frm"},
+        Case{"LetterCaseOfEveryElement", "FORMS\\main.FRM", "Forms/Main.frm"},
+        Case{"SpacesInsideElements", "forms\\sub dir\\GRID.frm", "Forms/Sub Dir/Grid.frm"},
+        Case{"DotElements", ".\\Controls\\..\\controls\\user.ctl", "Controls/../Controls/User.CTL"},
+        Case{"ExactMatchWins", "exact.frm", "exact.frm"},
+        Case{"NameWithBackslashExistingAsWritten", "a\\b.frm", "a\\b.frm"},
+        Case{"Missing", "Forms\\Gone.frm", "No such file or directory"},
+        Case{"MissingFolder", "Gone\\Main.frm", "No such file or directory"},
+        Case{"FileUsedAsFolder", "Plain.frm/x.frm", "Not a directory"},
+        Case{"DriveLetterIsMissing", "E:\\Forms\\Main.frm", "No such file or directory"},
+        Case{"Empty", "", "No such file or directory"}),
     [](const ::testing::TestParamInfo<Case>& row) { return std::string(row.param.name); });
 
-TEST(ResolvePath, AbsolutePathsResolveFromTheRoot) {
+TEST(ResolvePath, AbsolutePathsIgnoreTheBase) {
   TempDir dir;
   WriteFile(dir.path() / "Forms/Main.frm", "x");
-  std::string asked = (dir.path() / "forms/MAIN.frm").string();
-  EXPECT_EQ(ResolvePath(asked), (dir.path() / "Forms/Main.frm").string());
+  EXPECT_EQ(Resolve("/nowhere", dir / "forms/MAIN.frm"), dir / "Forms/Main.frm");
 }
 
 TEST(ResolvePath, SeveralCaseInsensitiveMatchesAreAnError) {
   TempDir dir;
-  WriteFile(dir.path() / "Main.frm", "x");
-  WriteFile(dir.path() / "MAIN.frm", "x");
-  const CurrentDirectory cwd(dir.path());
+  WriteFile(dir.path() / "Sub/Main.frm", "x");
+  WriteFile(dir.path() / "Sub/MAIN.frm", "x");
   try {
-    ResolvePath("main.frm");
+    Resolve(dir.path().string(), "sub\\main.frm");
     FAIL() << "no error for an ambiguous name";
   } catch (const AmbiguousPathError& e) {
     EXPECT_STREQ(e.what(),
-                 "several files match when letter case is ignored: \"MAIN.frm\", \"Main.frm\"");
+                 "several files match when letter case is ignored: \"Sub/MAIN.frm\", "
+                 "\"Sub/Main.frm\"");
   }
+}
+
+// A walk that re-read the path from its start at every element took minutes on these.
+TEST(ResolvePath, MegabytePathsTakeOneWalk) {
+  TempDir dir;
+  WriteFile(dir.path() / "Plain.frm", "x");
+  std::string dots;
+  while (dots.size() < (1 << 20)) dots += "./";
+  EXPECT_EQ(Resolve(dir.path().string(), dots + "Plain.frm"), dir / "Plain.frm");
+  EXPECT_EQ(Resolve(dir.path().string(), dots + "Gone.frm"), "No such file or directory");
+
+  // Above the root, ".." stays at the root.
+  std::string ups;
+  while (ups.size() < (1 << 20)) ups += "..\\";
+  const std::string found =
+      Resolve(dir.path().string(), ups + dir.path().relative_path().string() + "/Plain.frm");
+  EXPECT_EQ(std::filesystem::path(found).lexically_normal(), dir.path() / "Plain.frm");
 }
 
 }  // namespace

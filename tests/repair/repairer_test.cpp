@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "repair/fake_file_system.h"
+#include "memory_file_system.h"
 #include "repair/repair_error.h"
 
 namespace plindor::repair {
 namespace {
 
-using plindor::testing::FakeFileSystem;
+using plindor::testing::MemoryFileSystem;
 using plindor::testing::StringLog;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -27,7 +27,7 @@ const std::string kNewForm = "Begin MSComctlLib.ListView L\r\n";
 
 class RepairerTest : public ::testing::Test {
  protected:
-  FakeFileSystem files;
+  MemoryFileSystem files;
   StringLog log;
   Repairer repairer{files, log};
 };
@@ -37,11 +37,11 @@ TEST_F(RepairerTest, RepairsProjectThenEachComponentInProjectOrder) {
       {"/p/App.vbp", "Type=Exe\r\n" + kOldProjectRef +
                          "\r\nForm=Main.frm\r\nModule=M; M.bas\r\nUserControl=Ctl.ctl\r\n"
                          "Form=Sub\\Other.frm\r\n"},
-      {"Main.frm", kOldForm},
-      {"Ctl.ctl", kOldForm},
-      {"Sub\\Other.frm", kOldForm},
+      {"/p/Main.frm", kOldForm},
+      {"/p/Ctl.ctl", kOldForm},
+      {"/p/Sub\\Other.frm", kOldForm},
   };
-  repairer.FixProjectFile("/p/App.vbp");
+  Repairer(files, log, "/p").FixProjectFile("/p/App.vbp");
 
   EXPECT_EQ(log.text,
             "Fixing /p/App.vbp\r\n"
@@ -52,15 +52,14 @@ TEST_F(RepairerTest, RepairsProjectThenEachComponentInProjectOrder) {
             "Type=Exe\r\n" + kNewProjectRef +
                 "\r\nForm=Main.frm\r\nModule=M; M.bas\r\nUserControl=Ctl.ctl\r\n"
                 "Form=Sub\\Other.frm\r\n");
-  EXPECT_EQ(files.files["Main.frm"], kNewForm);
-  EXPECT_EQ(files.files["Ctl.ctl"], kNewForm);
-  EXPECT_EQ(files.files["Sub\\Other.frm"], kNewForm);
-  // Each file is closed before it is opened again, and the project is written back before any
-  // component is touched.
-  EXPECT_THAT(std::vector<std::string>(files.operations.begin(), files.operations.begin() + 8),
-              ElementsAre("open-read /p/App.vbp", "read /p/App.vbp", "close /p/App.vbp",
-                          "open-write /p/App.vbp", "write /p/App.vbp", "close /p/App.vbp",
-                          "open-read Main.frm", "read Main.frm"));
+  EXPECT_EQ(files.files["/p/Main.frm"], kNewForm);
+  EXPECT_EQ(files.files["/p/Ctl.ctl"], kNewForm);
+  EXPECT_EQ(files.files["/p/Sub\\Other.frm"], kNewForm);
+  // One open per file, released before the next file is opened; the project is rewritten
+  // before any component is touched.
+  EXPECT_THAT(std::vector<std::string>(files.operations.begin(), files.operations.begin() + 6),
+              ElementsAre("open /p/App.vbp", "read /p/App.vbp", "rewrite /p/App.vbp",
+                          "release /p/App.vbp", "open Main.frm", "read Main.frm"));
 }
 
 TEST_F(RepairerTest, ComponentIsRewrittenEvenWhenNothingMatches) {
@@ -68,8 +67,8 @@ TEST_F(RepairerTest, ComponentIsRewrittenEvenWhenNothingMatches) {
   repairer.FixComponentFile("a.frm");
   EXPECT_EQ(log.text, "   fixing a.frm\r\n");
   EXPECT_EQ(files.files["a.frm"], "nothing to do\n");
-  EXPECT_THAT(files.operations, ElementsAre("open-read a.frm", "read a.frm", "close a.frm",
-                                            "open-write a.frm", "write a.frm", "close a.frm"));
+  EXPECT_THAT(files.operations,
+              ElementsAre("open a.frm", "read a.frm", "rewrite a.frm", "release a.frm"));
 }
 
 struct EntryCase {
@@ -84,7 +83,7 @@ class ProjectEntries : public ::testing::TestWithParam<EntryCase> {};
 
 // Every component named anywhere exists, so the log shows exactly which entries were followed.
 TEST_P(ProjectEntries, FollowsExactlyTheFormAndUserControlEntries) {
-  FakeFileSystem files;
+  MemoryFileSystem files;
   StringLog log;
   files.files["x.vbp"] = GetParam().project;
   for (const char* name :
@@ -151,21 +150,21 @@ TEST_F(RepairerTest, EmptyEntryLogsBareLineThenFails) {
 TEST_F(RepairerTest, ProjectThatCannotBeReadIsNotWritten) {
   EXPECT_THROW(repairer.FixProjectFile("gone.vbp"), RepairError);
   EXPECT_EQ(log.text, "Fixing gone.vbp\r\n");
-  EXPECT_THAT(files.operations, ElementsAre("open-read gone.vbp"));
+  EXPECT_THAT(files.operations, ElementsAre("open gone.vbp"));
 }
 
 TEST_F(RepairerTest, ProjectThatCannotBeWrittenStopsBeforeAnyComponent) {
   files.files = {{"x.vbp", "Form=a.frm\r\n"}, {"a.frm", kOldForm}};
-  files.fail_write.insert("x.vbp");
+  files.fail_rewrite.insert("x.vbp");
   EXPECT_THROW(repairer.FixProjectFile("x.vbp"), RepairError);
   EXPECT_EQ(log.text, "Fixing x.vbp\r\n");
   EXPECT_EQ(files.files["a.frm"], kOldForm);
 }
 
-TEST_F(RepairerTest, ComponentThatCannotBeOpenedForWritingStopsTheWalk) {
+TEST_F(RepairerTest, ComponentThatCannotBeOpenedStopsTheWalk) {
   files.files = {
       {"x.vbp", "Form=a.frm\r\nForm=b.frm\r\n"}, {"a.frm", kOldForm}, {"b.frm", kOldForm}};
-  files.fail_open_for_writing.insert("a.frm");
+  files.fail_open.insert("a.frm");
   EXPECT_THROW(repairer.FixProjectFile("x.vbp"), RepairError);
   EXPECT_EQ(log.text, "Fixing x.vbp\r\n   fixing a.frm\r\n");
   EXPECT_EQ(files.files["a.frm"], kOldForm);
@@ -189,6 +188,122 @@ TEST_F(RepairerTest, RepairingTwiceGivesTheSameFiles) {
   repairer.FixProjectFile("x.vbp");
   EXPECT_EQ(files.files, after_first);
   EXPECT_EQ(log.text, "Fixing x.vbp\r\n   fixing a.frm\r\nFixing x.vbp\r\n   fixing a.frm\r\n");
+}
+
+TEST_F(RepairerTest, ComponentPathsResolveAgainstTheBaseFolderGiven) {
+  files.files = {{"/elsewhere/x.vbp", "Form=a.frm\r\nForm=/abs/b.frm\r\n"},
+                 {"/p/a.frm", kOldForm},
+                 {"/abs/b.frm", kOldForm}};
+  Repairer(files, log, "/p").FixProjectFile("/elsewhere/x.vbp");
+  EXPECT_EQ(files.files["/p/a.frm"], kNewForm);
+  EXPECT_EQ(files.files["/abs/b.frm"], kNewForm);
+}
+
+TEST_F(RepairerTest, WhatOpeningRecoveredIsLoggedBeforeTheRepair) {
+  files.files = {{"x.vbp", "Form=a.frm\r\n"}, {"a.frm", kOldForm}};
+  files.recoveries["a.frm"] = "put back \"a.frm\" from its backup";
+  repairer.FixProjectFile("x.vbp");
+  EXPECT_EQ(log.text,
+            "Fixing x.vbp\r\n   fixing a.frm\r\n   put back \"a.frm\" from its backup\r\n");
+}
+
+// What an observer keeps of each report.
+struct Seen {
+  std::string path, location;
+  FileRole role;
+  std::vector<std::size_t> counts;
+  std::string before, after;
+  FileOutcome outcome;
+  std::string error;
+  bool operator==(const Seen&) const = default;
+};
+
+void PrintTo(const Seen& seen, std::ostream* out) {
+  *out << seen.path << " (" << static_cast<int>(seen.outcome) << ") " << seen.error;
+}
+
+class Recorder final : public RepairObserver {
+ public:
+  std::vector<Seen> seen;
+  void OnFile(const FileReport& r) override {
+    seen.push_back({std::string(r.path),
+                    std::string(r.location),
+                    r.role,
+                    {r.counts.begin(), r.counts.end()},
+                    std::string(r.before),
+                    std::string(r.after),
+                    r.outcome,
+                    std::string(r.error)});
+  }
+};
+
+TEST_F(RepairerTest, ObserverHearsOfEachFileWithItsCountsTextsAndOutcome) {
+  const std::string project = kOldProjectRef + "\r\nForm=a.frm\r\nForm=b.frm\r\nForm=gone.frm\r\n";
+  const std::string old_a = "x ComctlLib.A ComctlLib.B Comctl2.C\r\n";
+  files.files = {{"/p/x.vbp", project}, {"/p/a.frm", old_a}, {"/p/b.frm", "plain"}};
+  Recorder recorder;
+  EXPECT_THROW(Repairer(files, log, "/p", &recorder).FixProjectFile("/p/x.vbp"), RepairError);
+
+  const std::string new_project = kNewProjectRef + project.substr(kOldProjectRef.size());
+  const std::string new_a = "x MSComctlLib.A MSComctlLib.B MSComctl2.C\r\n";
+  EXPECT_THAT(recorder.seen,
+              ElementsAre(Seen{"/p/x.vbp",
+                               "/p/x.vbp",
+                               FileRole::kProject,
+                               {1, 0, 0},
+                               project,
+                               new_project,
+                               FileOutcome::kChanged,
+                               ""},
+                          Seen{"a.frm",
+                               "/p/a.frm",
+                               FileRole::kComponent,
+                               {0, 2, 0, 1, 0, 0},
+                               old_a,
+                               new_a,
+                               FileOutcome::kChanged,
+                               ""},
+                          Seen{"b.frm",
+                               "/p/b.frm",
+                               FileRole::kComponent,
+                               {0, 0, 0, 0, 0, 0},
+                               "plain",
+                               "plain",
+                               FileOutcome::kUnchanged,
+                               ""},
+                          Seen{"gone.frm",
+                               "",
+                               FileRole::kComponent,
+                               {},
+                               "",
+                               "",
+                               FileOutcome::kFailed,
+                               "cannot open \"gone.frm\" for reading: No such file or directory"}));
+}
+
+struct FolderCase {
+  const char* path;
+  const char* folder;
+};
+
+TEST(FolderOfTest, IsEverythingBeforeTheLastSeparator) {
+  for (const FolderCase& c : std::vector<FolderCase>{
+           {"/p/App.vbp", "/p"},
+           {"/p//App.vbp", "/p"},
+           {"/App.vbp", "/"},
+           {"App.vbp", ""},
+           {"rel/App.vbp", "rel"},
+#ifdef _WIN32
+           {"C:\\p\\App.vbp", "C:\\p"},
+           {"C:\\App.vbp", "C:\\"},
+           {"C:App.vbp", "C:"},
+           {"\\\\server\\share\\App.vbp", "\\\\server\\share"},
+#else
+           {"dir\\App.vbp", ""},
+#endif
+       }) {
+    EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,109 @@
+#include "repair/backup_record.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstring>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace plindor::repair {
+
+namespace {
+
+// Text, so that a person who opens the file sees what it is.
+constexpr std::string_view kMagic = "PLINDOR BACKUP\r\n";
+constexpr std::uint64_t kVersion = 1;
+// Magic, then eight 64-bit fields: version, offset, old size, new size, prefix hash, old tail
+// hash, new hash, and the hash of everything before it.
+constexpr std::size_t kFields = 8;
+constexpr std::size_t kHeaderSize = kMagic.size() + kFields * 8;
+
+std::uint64_t Hash(std::string_view bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
+
+void Put(std::string& out, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::uint64_t Get(std::string_view bytes, std::size_t field) {
+  std::uint64_t value = 0;
+  const std::size_t at = kMagic.size() + field * 8;
+  for (int i = 7; i >= 0; --i) {
+    value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  }
+  return value;
+}
+
+}  // namespace
+
+BackupRecord BackupRecord::For(std::string_view before, std::string_view after) {
+  const auto differs = std::ranges::mismatch(before, after).in1;
+  BackupRecord record;
+  record.offset = static_cast<std::uint64_t>(differs - before.begin());
+  record.old_size = before.size();
+  record.new_size = after.size();
+  record.prefix_hash = Hash(before.substr(0, static_cast<std::size_t>(record.offset)));
+  record.new_hash = Hash(after);
+  record.old_tail = before.substr(static_cast<std::size_t>(record.offset));
+  return record;
+}
+
+std::string EncodeBackupHeader(const BackupRecord& record) {
+  std::string header(kMagic);
+  for (const std::uint64_t field : {kVersion, record.offset, record.old_size, record.new_size,
+                                    record.prefix_hash, Hash(record.old_tail), record.new_hash}) {
+    Put(header, field);
+  }
+  Put(header, Hash(header));
+  return header;
+}
+
+ParsedBackup ParseBackup(std::string_view bytes) {
+  if (!bytes.starts_with(kMagic)) {
+    // Cut short inside its first line, or never filled in before a power cut: ours all the same.
+    const std::string_view start = bytes.substr(0, kMagic.size());
+    const bool unfinished =
+        kMagic.starts_with(start) || start.find_first_not_of('\0') == std::string_view::npos;
+    return {unfinished ? BackupState::kIncomplete : BackupState::kForeign, {}};
+  }
+  if (bytes.size() < kHeaderSize ||
+      Get(bytes, kFields - 1) != Hash(bytes.substr(0, kHeaderSize - 8)) ||
+      Get(bytes, 0) != kVersion) {
+    return {BackupState::kIncomplete, {}};
+  }
+  BackupRecord record;
+  record.offset = Get(bytes, 1);
+  record.old_size = Get(bytes, 2);
+  record.new_size = Get(bytes, 3);
+  record.prefix_hash = Get(bytes, 4);
+  record.new_hash = Get(bytes, 6);
+  record.old_tail = bytes.substr(kHeaderSize);
+  if (record.offset > record.old_size ||
+      record.old_tail.size() != record.old_size - record.offset ||
+      Hash(record.old_tail) != Get(bytes, 5)) {
+    return {BackupState::kIncomplete, {}};
+  }
+  return {BackupState::kValid, record};
+}
+
+BackupMatch MatchBackup(std::string_view content, const BackupRecord& record) {
+  if (content.size() < record.offset ||
+      Hash(content.substr(0, static_cast<std::size_t>(record.offset))) != record.prefix_hash) {
+    return BackupMatch::kOtherFile;
+  }
+  const std::string_view tail = content.substr(static_cast<std::size_t>(record.offset));
+  if (tail == record.old_tail) return BackupMatch::kOriginal;
+  if (content.size() == record.new_size && Hash(content) == record.new_hash) {
+    return BackupMatch::kRewritten;
+  }
+  return BackupMatch::kInterrupted;
+}
+
+std::string RestoredContent(std::string_view content, const BackupRecord& record) {
+  std::string restored(content.substr(0, static_cast<std::size_t>(record.offset)));
+  restored += record.old_tail;
+  return restored;
+}
+
+}  // namespace plindor::repair

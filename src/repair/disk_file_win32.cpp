@@ -1,0 +1,342 @@
+// Keeps windows.h from defining min and max as macros, which would break std::min.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <climits>
+#include <cstddef>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+
+#include "repair/ascii.h"
+#include "repair/disk_file.h"
+#include "repair/repair_error.h"
+#include "repair/unique_handle.h"
+
+namespace plindor::repair {
+
+namespace {
+
+constexpr wchar_t kBackupSuffix[] = L".plindor-backup";
+// How long a run waits for another that holds the same file.
+constexpr auto kLockPatience = std::chrono::seconds(60);
+// The largest single ReadFile or WriteFile; longer transfers loop.
+constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+
+std::string ToUtf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string out(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+// The system's own text for an error code, in the user's language, without its final period
+// and line end so that it reads like the rest of the message.
+std::string ErrorText(DWORD error) {
+  wchar_t buffer[512];
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                       0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+  std::wstring_view text(buffer, length);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                           text.back() == L'.')) {
+    text.remove_suffix(1);
+  }
+  if (text.empty()) return "error " + std::to_string(error);
+  return ToUtf8(text);
+}
+
+Status Failed(DWORD error) { return Status(ErrorText(error)); }
+Status LastError() { return Failed(::GetLastError()); }
+
+// A project saved on an older system names its files in the ANSI code page, so a path that is
+// not valid UTF-8 is read in that code page. An embedded NUL would silently cut the name short.
+bool ToWidePath(const std::string& path, std::wstring& out) {
+  out.clear();
+  if (path.empty()) return true;
+  if (path.find('\0') != std::string::npos || path.size() > INT_MAX) return false;
+  const int length = static_cast<int>(path.size());
+  for (const UINT code_page : {UINT{CP_UTF8}, UINT{CP_ACP}}) {
+    const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+    const int size = ::MultiByteToWideChar(code_page, flags, path.data(), length, nullptr, 0);
+    if (size <= 0) continue;
+    out.resize(static_cast<std::size_t>(size));
+    ::MultiByteToWideChar(code_page, flags, path.data(), length, out.data(), size);
+    return true;
+  }
+  return false;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Absolute: "C:\...", "\\server\...", or "\..." (the current drive's root).
+bool IsAbsolute(std::wstring_view path) {
+  if (!path.empty() && IsSeparator(path.front())) return true;
+  return path.size() >= 3 && path[1] == L':' && IsSeparator(path[2]);
+}
+
+// Names Windows gives to devices in every folder (CON, NUL, COM1, ...), with any extension,
+// and the device namespace itself: opening one alone can have effects.
+bool NamesADevice(std::wstring_view path) {
+  if (path.starts_with(L"\\\\.\\") || path.starts_with(L"//./") ||
+      path.starts_with(L"\\\\?\\GLOBALROOT")) {
+    return true;
+  }
+  const std::size_t start = path.find_last_of(L"\\/:");
+  std::wstring_view name = path.substr(start == std::wstring_view::npos ? 0 : start + 1);
+  name = name.substr(0, name.find(L'.'));
+  while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
+  std::string narrow;
+  for (const wchar_t c : name) {
+    if (c > 0x7F) return false;
+    narrow += static_cast<char>(c);
+  }
+  for (const std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (EqualsIgnoringAsciiCase(narrow, device)) return true;
+  }
+  return narrow.size() == 4 &&
+         (StartsWithIgnoringAsciiCase(narrow, "COM") ||
+          StartsWithIgnoringAsciiCase(narrow, "LPT")) &&
+         narrow[3] >= '0' && narrow[3] <= '9';
+}
+
+OVERLAPPED At(std::uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return at;
+}
+
+Status WriteAll(HANDLE file, std::uint64_t offset, std::string_view data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const auto chunk = static_cast<DWORD>(std::min(data.size() - done, kMaxTransfer));
+    OVERLAPPED at = At(offset + done);
+    DWORD written = 0;
+    if (!::WriteFile(file, data.data() + done, chunk, &written, &at)) return LastError();
+    if (written == 0) return Failed(ERROR_WRITE_FAULT);
+    done += written;
+  }
+  return {};
+}
+
+Status ReadToEnd(HANDLE file, std::string& out) {
+  out.clear();
+  LARGE_INTEGER known{};
+  if (::GetFileSizeEx(file, &known) && known.QuadPart > 0) {
+    out.reserve(static_cast<std::size_t>(known.QuadPart) + 1);
+  }
+  std::size_t size = 0;
+  while (true) {
+    if (out.size() - size < 65536) out.resize(std::max<std::size_t>(size + 65536, size * 2));
+    const auto chunk = static_cast<DWORD>(std::min(out.size() - size, kMaxTransfer));
+    OVERLAPPED at = At(size);
+    DWORD got = 0;
+    if (!::ReadFile(file, out.data() + size, chunk, &got, &at)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_HANDLE_EOF) break;
+      return Failed(error);
+    }
+    if (got == 0) break;
+    size += got;
+  }
+  out.resize(size);
+  return {};
+}
+
+Status SetLength(HANDLE file, std::uint64_t size) {
+  FILE_END_OF_FILE_INFO info{};
+  info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  if (::SetFileInformationByHandle(file, FileEndOfFileInfo, &info, sizeof info)) return {};
+  return LastError();
+}
+
+Status Identify(HANDLE file, FileStamp& out) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) return LastError();
+  out.volume = info.dwVolumeSerialNumber;
+  out.id = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+  out.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+  out.modified =
+      static_cast<std::int64_t>(std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32 |
+                                info.ftLastWriteTime.dwLowDateTime);
+  return {};
+}
+
+}  // namespace
+
+struct DiskFile::Handles {
+  UniqueHandle file;
+  std::wstring location;
+  std::string location_utf8;
+  std::wstring backup_location;
+  std::string backup_name;
+};
+
+DiskFile::DiskFile(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
+DiskFile::DiskFile(DiskFile&& other) noexcept = default;
+DiskFile& DiskFile::operator=(DiskFile&& other) noexcept = default;
+DiskFile::~DiskFile() = default;
+
+DiskFile DiskFile::Open(const std::string& base, const std::string& path) {
+  constexpr std::string_view kReading = "for reading";
+  constexpr std::string_view kWriting = "for writing";
+  const auto fail = [&](std::string_view mode, std::string_view reason) {
+    FailOn("cannot open", path, mode, reason);
+  };
+  auto handles = std::make_unique<Handles>();
+  std::wstring wide;
+  if (!ToWidePath(path, wide)) fail(kReading, ErrorText(ERROR_INVALID_NAME));
+  std::wstring location = wide;
+  if (!base.empty() && !IsAbsolute(wide) && !(wide.size() >= 2 && wide[1] == L':')) {
+    std::wstring folder;
+    if (!ToWidePath(base, folder)) fail(kReading, ErrorText(ERROR_INVALID_NAME));
+    if (!folder.empty() && !IsSeparator(folder.back())) folder += L'\\';
+    location = folder + wide;
+  }
+
+  // Opening alone has effects on some devices: look at the name first.
+  if (NamesADevice(location)) fail(kReading, "not a regular file");
+  const DWORD attributes = ::GetFileAttributesW(location.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) fail(kReading, ErrorText(::GetLastError()));
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) fail(kReading, "Is a directory");
+  // Windows refuses to open a read-only file for writing even to administrators; say the same
+  // where an emulation with more rights (Wine run as root) would let it through.
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) fail(kWriting, ErrorText(ERROR_ACCESS_DENIED));
+
+  // Others may read meanwhile, but not write, rename or delete: another run waits its turn.
+  const auto give_up = std::chrono::steady_clock::now() + kLockPatience;
+  while (true) {
+    handles->file =
+        UniqueHandle(::CreateFileW(location.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handles->file) break;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_SHARING_VIOLATION && std::chrono::steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      continue;
+    }
+    if (error == ERROR_SHARING_VIOLATION) fail(kWriting, "another program keeps it open");
+    if (error == ERROR_ACCESS_DENIED) {
+      const UniqueHandle reading(::CreateFileW(location.c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (reading) fail(kWriting, ErrorText(error));
+    }
+    fail(kReading, ErrorText(error));
+  }
+  // Devices (NUL, CON, COM1, pipes) would read forever, block or swallow the text.
+  if (::GetFileType(handles->file.get()) != FILE_TYPE_DISK) fail(kReading, "not a regular file");
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handles->file.get(), &info)) {
+    fail(kReading, ErrorText(::GetLastError()));
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) fail(kReading, "Is a directory");
+
+  const std::size_t name_start = location.find_last_of(L"\\/:");
+  handles->backup_name = ToUtf8(std::wstring_view(location).substr(
+                             name_start == std::wstring::npos ? 0 : name_start + 1)) +
+                         ToUtf8(kBackupSuffix);
+  handles->backup_location = location + kBackupSuffix;
+  handles->location_utf8 = ToUtf8(location);
+  handles->location = std::move(location);
+  return DiskFile(std::move(handles));
+}
+
+Status DiskFile::ReadAll(std::string& out) { return ReadToEnd(handles_->file.get(), out); }
+
+Status DiskFile::Stamp(FileStamp& out) { return Identify(handles_->file.get(), out); }
+
+Status DiskFile::StampAtName(FileStamp& out) {
+  // No access asked for, so the share modes of the open handle don't get in the way.
+  const UniqueHandle named(::CreateFileW(
+      handles_->location.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!named) return LastError();
+  return Identify(named.get(), out);
+}
+
+Status DiskFile::WriteAt(std::uint64_t offset, std::string_view data) {
+  return WriteAll(handles_->file.get(), offset, data);
+}
+
+Status DiskFile::Reserve(std::uint64_t size) {
+  FILE_ALLOCATION_INFO info{};
+  info.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+  if (::SetFileInformationByHandle(handles_->file.get(), FileAllocationInfo, &info, sizeof info)) {
+    return {};
+  }
+  const DWORD error = ::GetLastError();
+  // File systems that can't reserve space report it one of these ways.
+  if (error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FUNCTION ||
+      error == ERROR_NOT_SUPPORTED || error == ERROR_CALL_NOT_IMPLEMENTED) {
+    return {};
+  }
+  return Failed(error);
+}
+
+Status DiskFile::Truncate(std::uint64_t size) { return SetLength(handles_->file.get(), size); }
+
+Status DiskFile::Flush() {
+  if (!::FlushFileBuffers(handles_->file.get())) return LastError();
+  return {};
+}
+
+const std::string& DiskFile::location() const { return handles_->location_utf8; }
+const std::string& DiskFile::backup_name() const { return handles_->backup_name; }
+
+Status DiskFile::CreateBackup(std::span<const std::string_view> parts) {
+  const wchar_t* name = handles_->backup_location.c_str();
+  UniqueHandle backup(
+      ::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!backup) return LastError();
+  Status status;
+  std::uint64_t offset = 0;
+  for (const std::string_view part : parts) {
+    status = WriteAll(backup.get(), offset, part);
+    if (!status.ok()) break;
+    offset += part.size();
+  }
+  if (status.ok() && !::FlushFileBuffers(backup.get())) status = LastError();
+  backup.Reset();
+  if (!status.ok()) ::DeleteFileW(name);
+  return status;
+}
+
+Status DiskFile::ReadBackup(std::optional<std::string>& out) {
+  out.reset();
+  const UniqueHandle backup(::CreateFileW(handles_->backup_location.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!backup) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return {};
+    return Failed(error);
+  }
+  if (::GetFileType(backup.get()) != FILE_TYPE_DISK) return Status("not a regular file");
+  std::string bytes;
+  if (Status status = ReadToEnd(backup.get(), bytes); !status.ok()) return status;
+  out = std::move(bytes);
+  return {};
+}
+
+Status DiskFile::RemoveBackup() {
+  if (!::DeleteFileW(handles_->backup_location.c_str()) &&
+      ::GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return LastError();
+  }
+  return {};
+}
+
+}  // namespace plindor::repair
