@@ -5,14 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <thread>
 
+#include "memory_file_system.h"
+#include "repair/backup_record.h"
 #include "repair/disk_file_system.h"
-#include "repair/fake_file_system.h"
 #include "repair/repair_error.h"
 #include "repair/repairer.h"
 #include "temp_dir.h"
@@ -43,16 +46,13 @@ std::filesystem::path FromUtf8(std::string_view text) {
 class Win32DiskFileSystemTest : public ::testing::Test {
  protected:
   std::string ReadThrough(const std::string& path) {
-    const auto stream = files_.OpenTextFile(path, IoMode::kForReading);
-    std::string text = stream->ReadAll();
-    stream->Close();
-    return text;
+    return files_.OpenForRepair("", path)->Read();
   }
 
-  void WriteThrough(const std::string& path, std::string_view text) {
-    const auto stream = files_.OpenTextFile(path, IoMode::kForWriting);
-    stream->Write(text);
-    stream->Close();
+  void RewriteThrough(const std::string& path, std::string_view text) {
+    const auto file = files_.OpenForRepair("", path);
+    file->Read();
+    file->Rewrite(text);
   }
 
   // The message of the RepairError that `action` raises, or "" when it raises none.
@@ -87,9 +87,9 @@ TEST_P(Win32RewriteTest, ReadsAndRewritesEveryByteUnchanged) {
   WriteFile(path, before);
 
   EXPECT_EQ(ReadThrough(path), before);
-  WriteThrough(path, after);
+  RewriteThrough(path, after);
   EXPECT_EQ(ReadFile(path), after);
-  EXPECT_EQ(ReadThrough(path), after);
+  EXPECT_FALSE(std::filesystem::exists(path + ".plindor-backup"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -118,10 +118,9 @@ TEST_P(Win32PathTest, FindsTheFileWindowsWouldFind) {
   const auto& [name, on_disk, given] = GetParam();
   const std::filesystem::path file = dir_.path() / FromUtf8(on_disk);
   WriteFile(file, "old\r\n");
-  const std::string path = Utf8(dir_.path()) + "\\" + given;
-
-  EXPECT_EQ(ReadThrough(path), "old\r\n");
-  WriteThrough(path, "new\r\n");
+  const auto repair = files_.OpenForRepair(Utf8(dir_.path()), given);
+  EXPECT_EQ(repair->Read(), "old\r\n");
+  repair->Rewrite("new\r\n");
   EXPECT_EQ(ReadFile(file), "new\r\n");
 }
 
@@ -148,7 +147,7 @@ TEST_F(Win32DiskFileSystemTest, PathInTheAnsiCodePageIsFound) {
   const std::string path = Utf8(dir_.path()) + "\\" + ansi;
   ASSERT_NE(path, Utf8(dir_.path() / name)) << "the ANSI code page is UTF-8 here";
 
-  WriteThrough(path, "new\r\n");
+  RewriteThrough(path, "new\r\n");
   EXPECT_EQ(ReadFile(dir_.path() / name), "new\r\n");
 }
 
@@ -160,10 +159,9 @@ TEST_F(Win32DiskFileSystemTest, RepairsAProjectWithBackslashEntries) {
   WriteFile(dir_.path() / "Big.vbp", "Type=Exe\r\nForm=Forms\\Main.frm\r\nUserControl=Box.ctl\r\n");
   WriteFile(dir_.path() / "Forms" / "Main.frm", "VERSION 5.00\r\n" + old_object + "\r\n");
   WriteFile(dir_.path() / "Box.ctl", old_object + "\r\n");
-  testing::CurrentDirectory current(dir_.path());
   testing::StringLog log;
 
-  Repairer(files_, log).FixProjectFile(dir_ / "Big.vbp");
+  Repairer(files_, log, Utf8(dir_.path())).FixProjectFile(dir_ / "Big.vbp");
 
   EXPECT_EQ(log.text, "Fixing " + (dir_ / "Big.vbp") +
                           "\r\n   fixing Forms\\Main.frm\r\n   fixing Box.ctl\r\n");
@@ -177,7 +175,7 @@ TEST_F(Win32DiskFileSystemTest, ReadOnlyFileFailsToOpenForWritingAndStaysIntact)
   const std::wstring wide = std::filesystem::path(path).wstring();
   ASSERT_TRUE(::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
 
-  const std::string message = FailureOf([&] { files_.OpenTextFile(path, IoMode::kForWriting); });
+  const std::string message = FailureOf([&] { files_.OpenForRepair("", path); });
   ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
 
   const std::string prefix = "cannot open \"" + path + "\" for writing: ";
@@ -186,49 +184,30 @@ TEST_F(Win32DiskFileSystemTest, ReadOnlyFileFailsToOpenForWritingAndStaysIntact)
   EXPECT_EQ(ReadFile(path), "kept\r\n");
 }
 
-struct LockCase {
-  std::string name;
-  IoMode mode;
-};
-
-std::ostream& operator<<(std::ostream& out, const LockCase& c) { return out << c.name; }
-
-class Win32LockTest : public Win32DiskFileSystemTest,
-                      public ::testing::WithParamInterface<LockCase> {};
-
-TEST_P(Win32LockTest, FileLockedByAnotherHandleFailsCleanly) {
+// Another run waits its turn while the file is held; others may read it meanwhile, but not
+// write to it.
+TEST_F(Win32DiskFileSystemTest, AFileHeldForRepairCanBeReadButNotWrittenByOthers) {
   const std::string path = dir_ / "Main.frm";
-  WriteFile(path, "kept\r\n");
   const std::wstring wide = std::filesystem::path(path).wstring();
-  const HANDLE lock = ::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-
-  const std::string message = FailureOf([&] { files_.OpenTextFile(path, GetParam().mode); });
-  ::CloseHandle(lock);
-
-  const std::string prefix =
-      "cannot open \"" + path + "\" " +
-      (GetParam().mode == IoMode::kForReading ? "for reading" : "for writing") + ": ";
-  ASSERT_GT(message.size(), prefix.size()) << message;
-  EXPECT_EQ(message.substr(0, prefix.size()), prefix);
-  EXPECT_EQ(ReadThrough(path), "kept\r\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, Win32LockTest,
-                         ::testing::Values(LockCase{"ForReading", IoMode::kForReading},
-                                           LockCase{"ForWriting", IoMode::kForWriting}),
-                         [](const auto& row) { return row.param.name; });
-
-TEST_F(Win32DiskFileSystemTest, FileBeingRewrittenCanBeReadButNotRewrittenByOthers) {
-  const std::string path = dir_ / "Main.frm";
   WriteFile(path, "old\r\n");
-  const auto writer = files_.OpenTextFile(path, IoMode::kForWriting);
-  writer->Write("new\r\n");
+  auto held = files_.OpenForRepair("", path);
+  const HANDLE writer = ::CreateFileW(wide.c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
+  EXPECT_EQ(ReadFile(path), "old\r\n");
 
-  EXPECT_EQ(ReadThrough(path), "new\r\n");
-  EXPECT_NE(FailureOf([&] { files_.OpenTextFile(path, IoMode::kForWriting); }), "");
-  writer->Close();
+  std::thread second_run([&] {
+    DiskFileSystem other;
+    const auto file = other.OpenForRepair("", path);
+    EXPECT_EQ(file->Read(), "new\r\n");
+  });
+  held->Read();
+  held->Rewrite("new\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  held.reset();
+  second_run.join();
 }
 
 // Reasons the system words itself are only checked for being there; their wording depends on
@@ -236,7 +215,7 @@ TEST_F(Win32DiskFileSystemTest, FileBeingRewrittenCanBeReadButNotRewrittenByOthe
 struct OpenFailureCase {
   std::string name;
   std::string path;  // relative to the test folder unless it names a device
-  IoMode mode;
+  std::string mode;
   std::string reason;  // exact, or "" for the system's own text
 };
 
@@ -249,13 +228,12 @@ TEST_P(Win32OpenFailureTest, FailsWithTheGivenPathAndAReason) {
   const auto& [name, relative, mode, reason] = GetParam();
   std::filesystem::create_directory(dir_.path() / "Forms");
   WriteFile(dir_.path() / "Main.frm", "kept");
-  const bool device = relative == "NUL" || relative == "CON";
+  const bool device = relative.find('.') == std::string::npos && relative.size() <= 4;
   const std::string path = device ? relative : dir_ / relative;
 
-  const std::string message = FailureOf([&] { files_.OpenTextFile(path, mode); });
+  const std::string message = FailureOf([&] { files_.OpenForRepair("", path); });
 
-  const std::string prefix = "cannot open \"" + path + "\" " +
-                             (mode == IoMode::kForReading ? "for reading" : "for writing") + ": ";
+  const std::string prefix = "cannot open \"" + path + "\" " + mode + ": ";
   ASSERT_GT(message.size(), prefix.size()) << message;
   EXPECT_EQ(message.substr(0, prefix.size()), prefix);
   const std::string actual_reason = message.substr(prefix.size());
@@ -270,14 +248,13 @@ TEST_P(Win32OpenFailureTest, FailsWithTheGivenPathAndAReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, Win32OpenFailureTest,
-    ::testing::Values(
-        OpenFailureCase{"MissingFile", "Missing.frm", IoMode::kForReading, ""},
-        OpenFailureCase{"MissingFileNotCreated", "Missing.frm", IoMode::kForWriting, ""},
-        OpenFailureCase{"MissingFolder", "Nowhere\\Main.frm", IoMode::kForReading, ""},
-        OpenFailureCase{"Folder", "Forms", IoMode::kForReading, "Is a directory"},
-        OpenFailureCase{"FolderForWriting", "Forms", IoMode::kForWriting, "Is a directory"},
-        OpenFailureCase{"NulDevice", "NUL", IoMode::kForReading, "not a regular file"},
-        OpenFailureCase{"NulDeviceForWriting", "NUL", IoMode::kForWriting, "not a regular file"}),
+    ::testing::Values(OpenFailureCase{"MissingFile", "Missing.frm", "for reading", ""},
+                      OpenFailureCase{"MissingFolder", "Nowhere\\Main.frm", "for reading", ""},
+                      OpenFailureCase{"Folder", "Forms", "for reading", "Is a directory"},
+                      OpenFailureCase{"NulDevice", "NUL", "for reading", "not a regular file"},
+                      OpenFailureCase{"ConsoleDevice", "CON", "for reading", "not a regular file"},
+                      OpenFailureCase{"SerialPortWithExtension", "Forms\\COM1.frm", "for reading",
+                                      "not a regular file"}),
     [](const auto& row) { return row.param.name; });
 
 // Windows ends a path at its first NUL, so "Main.frm<NUL>.bak" would rewrite Main.frm.
@@ -285,32 +262,31 @@ TEST_F(Win32DiskFileSystemTest, PathWithANulCharacterIsRefusedNotCutShort) {
   WriteFile(dir_.path() / "Main.frm", "kept");
   const std::string path = dir_ / "Main.frm" + std::string(1, '\0') + ".bak";
 
-  EXPECT_THROW(WriteThrough(path, "lost"), RepairError);
-  EXPECT_THROW(ReadThrough(path), RepairError);
+  EXPECT_THROW(RewriteThrough(path, "lost"), RepairError);
   EXPECT_EQ(ReadFile(dir_.path() / "Main.frm"), "kept");
 }
 
 TEST_F(Win32DiskFileSystemTest, EmptyPathFailsToOpen) {
-  const std::string message = FailureOf([&] { files_.OpenTextFile("", IoMode::kForReading); });
+  const std::string message = FailureOf([&] { files_.OpenForRepair("", ""); });
   EXPECT_EQ(message.substr(0, 27), "cannot open \"\" for reading:") << message;
 }
 
-TEST_F(Win32DiskFileSystemTest, ClosingAWriterWithoutWritingEmptiesTheFile) {
-  const std::string path = dir_ / "Main.frm";
-  WriteFile(path, "old content");
-  files_.OpenTextFile(path, IoMode::kForWriting)->Close();
-  EXPECT_EQ(ReadFile(path), "");
-}
+// A rewrite killed midway left the form half new and its backup beside it.
+TEST_F(Win32DiskFileSystemTest, LeftoverBackupIsPutBackFirst) {
+  const std::string before = "VERSION 5.00\r\nBegin ComctlLib.ListView L\r\n";
+  const std::string after = "VERSION 5.00\r\nBegin MSComctlLib.ListView L\r\n";
+  const BackupRecord record = BackupRecord::For(before, after);
+  WriteFile(dir_.path() / "Main.frm.plindor-backup",
+            EncodeBackupHeader(record) + std::string(record.old_tail));
+  WriteFile(dir_.path() / "Main.frm", after.substr(0, 25));
 
-TEST_F(Win32DiskFileSystemTest, SuccessiveWritesAppendAndCutTheRest) {
-  const std::string path = dir_ / "Main.frm";
-  WriteFile(path, "0123456789abcdef");
-  const auto stream = files_.OpenTextFile(path, IoMode::kForWriting);
-  stream->Write("AB");
-  EXPECT_EQ(ReadFile(path), "AB");
-  stream->Write("CDE");
-  stream->Close();
-  EXPECT_EQ(ReadFile(path), "ABCDE");
+  const auto file = files_.OpenForRepair(Utf8(dir_.path()), "Main.frm");
+  EXPECT_EQ(file->Recovery(),
+            "put back \"Main.frm\" from its backup \"Main.frm.plindor-backup\", left by an "
+            "interrupted run");
+  EXPECT_EQ(file->Read(), before);
+  EXPECT_EQ(ReadFile(dir_.path() / "Main.frm"), before);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Main.frm.plindor-backup"));
 }
 
 // Windows has no file-size limit to provoke a failing write, so a volume that is really full
@@ -341,12 +317,13 @@ TEST_F(Win32DiskFileSystemTest, FullVolumeLeavesTheFileAsItWas) {
     }
   }
 
-  const std::string message = FailureOf([&] { WriteThrough(path, std::string(200000, 'n')); });
+  const std::string message = FailureOf([&] { RewriteThrough(path, std::string(200000, 'n')); });
 
   const std::string prefix = "cannot write \"" + path + "\": ";
   ASSERT_GT(message.size(), prefix.size()) << message;
   EXPECT_EQ(message.substr(0, prefix.size()), prefix);
   EXPECT_EQ(ReadFile(path), original);
+  EXPECT_FALSE(std::filesystem::exists(path + ".plindor-backup"));
 }
 
 }  // namespace
