@@ -37,10 +37,13 @@ std::uint64_t Get(std::string_view bytes, std::size_t field) {
 
 }  // namespace
 
+std::uint64_t BackupRecord::OffsetOfChange(std::string_view before, std::string_view after) {
+  return static_cast<std::uint64_t>(std::ranges::mismatch(before, after).in1 - before.begin());
+}
+
 BackupRecord BackupRecord::For(std::string_view before, std::string_view after) {
-  const auto differs = std::ranges::mismatch(before, after).in1;
   BackupRecord record;
-  record.offset = static_cast<std::uint64_t>(differs - before.begin());
+  record.offset = OffsetOfChange(before, after);
   record.old_size = before.size();
   record.new_size = after.size();
   record.prefix_hash = Hash(before.substr(0, static_cast<std::size_t>(record.offset)));

@@ -21,6 +21,8 @@ struct BackupRecord {
 
   // The record for rewriting `before` as `after`; its `old_tail` points into `before`.
   static BackupRecord For(std::string_view before, std::string_view after);
+  // Where `after` first differs from `before`.
+  static std::uint64_t OffsetOfChange(std::string_view before, std::string_view after);
 };
 
 // The record's fixed-size header; the backup file is this followed by the old tail.

@@ -34,14 +34,15 @@ struct FileStamp {
 
 // One regular file on disk, open for its repair, and the backup file beside it: the few system
 // primitives the safe rewrite (safe_rewrite.h) is built on. Each platform implements them in
-// disk_file_<platform>.cpp; nothing else there decides anything.
+// disk_file_<platform>.cpp; nothing there decides anything the platforms share.
 class DiskFile final {
  public:
   // Opens `path` (relative to the folder `base` unless absolute; `base` empty is the current
   // directory) for reading and writing. Only a regular file on a disk file system is opened:
-  // the name is checked before opening and the handle after. Waits while another run holds the
-  // file; throws RepairError "cannot open "<path>" for reading|writing: <reason>".
-  static DiskFile Open(const std::string& base, const std::string& path);
+  // the name is checked before opening and the handle after. While another run holds the
+  // file, waits for it, or with `wait` false returns nothing. Throws RepairError
+  // "cannot open "<path>" for reading|writing: <reason>".
+  static std::optional<DiskFile> Open(const std::string& base, const std::string& path, bool wait);
 
   DiskFile(DiskFile&& other) noexcept;
   DiskFile& operator=(DiskFile&& other) noexcept;
@@ -65,12 +66,18 @@ class DiskFile final {
   const std::string& location() const;
   // The backup's file name, beside the file: "<name>.plindor-backup".
   const std::string& backup_name() const;
-  // Creates the backup (never over an existing file), writes `parts` into it one after the
-  // other and puts it and its folder entry on the disk. On failure nothing is left behind.
+  // Creates the backup (never over an existing file) and writes `parts` into it one after the
+  // other; it stays open, not yet flushed. On failure nothing is left behind.
   Status CreateBackup(std::span<const std::string_view> parts);
+  // Puts the backup and its name in the folder on the disk itself.
+  Status FlushBackup();
   // Reads the backup whole; nothing when there is none.
   Status ReadBackup(std::optional<std::string>& out);
   Status RemoveBackup();
+
+  // Puts every one of `files`, and their backups with their names, on the disk itself, in as
+  // few steps as the system allows (one per file system on Linux).
+  static Status FlushTogether(std::span<DiskFile* const> files);
 
  private:
   struct Handles;

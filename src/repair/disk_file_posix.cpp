@@ -6,11 +6,14 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "repair/disk_file.h"
 #include "repair/path_resolver.h"
@@ -70,11 +73,21 @@ void ReserveLarge(std::string& text, std::size_t capacity) {
 #endif
 }
 
+// Large writes go in slices, each handed to the disk as soon as it is written, so that the
+// flush which follows finds most of the work done.
+constexpr std::size_t kSlice = std::size_t{8} << 20;
+
 Status WriteAll(int fd, std::uint64_t offset, std::string_view data) {
   std::size_t done = 0;
+  std::size_t started = 0;  // bytes whose writeback has been started
   while (done < data.size()) {
-    const ssize_t n =
-        ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+    if (done - started >= kSlice) {
+      (void)::sync_file_range(fd, static_cast<off_t>(offset + started),
+                              static_cast<off_t>(done - started), SYNC_FILE_RANGE_WRITE);
+      started = done;
+    }
+    const std::size_t chunk = std::min(data.size() - done, kSlice);
+    const ssize_t n = ::pwrite(fd, data.data() + done, chunk, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return LastError();
@@ -110,14 +123,14 @@ Status ReadToEnd(int fd, std::string& out) {
 }
 
 // Takes the run's exclusive lock on `fd`, waiting while another run holds it.
-int Lock(int fd) {
+int Lock(int fd, bool wait) {
   const auto give_up = std::chrono::steady_clock::now() + kLockPatience;
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     // Where the file system has no locks, there is nothing to take.
     if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return 0;
-    if (errno != EWOULDBLOCK) return errno;
-    if (std::chrono::steady_clock::now() > give_up) return EWOULDBLOCK;
+    if (errno != EWOULDBLOCK || !wait) return errno;
+    if (std::chrono::steady_clock::now() > give_up) return ETIMEDOUT;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return 0;
@@ -128,6 +141,7 @@ int Lock(int fd) {
 struct DiskFile::Handles {
   UniqueFd folder;
   UniqueFd file;
+  UniqueFd backup;
   std::string name;
   std::string location;
   std::string backup_name;
@@ -139,7 +153,8 @@ DiskFile::DiskFile(DiskFile&& other) noexcept = default;
 DiskFile& DiskFile::operator=(DiskFile&& other) noexcept = default;
 DiskFile::~DiskFile() = default;
 
-DiskFile DiskFile::Open(const std::string& base, const std::string& path) {
+std::optional<DiskFile> DiskFile::Open(const std::string& base, const std::string& path,
+                                       bool wait) {
   constexpr std::string_view kReading = "for reading";
   constexpr std::string_view kWriting = "for writing";
   const auto fail = [&](std::string_view mode, std::string_view reason) {
@@ -185,8 +200,9 @@ DiskFile DiskFile::Open(const std::string& base, const std::string& path) {
   if (::fstat(fd, &handles->file_info) != 0) fail(kReading, std::strerror(errno));
   if (!S_ISREG(handles->file_info.st_mode)) fail(kReading, "not a regular file");
   if (IsPseudoFileSystem(fd)) fail(kWriting, "not a file on a disk");
-  if (const int error = Lock(fd)) {
-    fail(kWriting, error == EWOULDBLOCK ? "another program keeps it locked" : std::strerror(error));
+  if (const int error = Lock(fd, wait)) {
+    if (error == EWOULDBLOCK) return std::nullopt;
+    fail(kWriting, error == ETIMEDOUT ? "another program keeps it locked" : std::strerror(error));
   }
   return DiskFile(std::move(handles));
 }
@@ -268,14 +284,39 @@ Status DiskFile::CreateBackup(std::span<const std::string_view> parts) {
     status = WriteAll(backup.get(), offset, part);
     offset += part.size();
   }
-  if (status.ok() && ::fdatasync(backup.get()) != 0) status = LastError();
+  if (!status.ok()) {
+    (void)::unlinkat(folder, name, 0);
+    return status;
+  }
+  handles_->backup = std::move(backup);
+  return {};
+}
+
+Status DiskFile::FlushBackup() {
+  if (::fdatasync(handles_->backup.get()) != 0) return LastError();
   // The backup's name must survive a power cut as surely as its bytes. A folder opened only
   // for finding names can't be flushed (EBADF); its file system orders the entry anyway.
-  if (status.ok() && ::fsync(folder) != 0 && errno != EBADF && errno != EINVAL) {
-    status = LastError();
+  if (::fsync(handles_->folder.get()) != 0 && errno != EBADF && errno != EINVAL) {
+    return LastError();
   }
-  if (!status.ok()) (void)::unlinkat(folder, name, 0);
-  return status;
+  return {};
+}
+
+Status DiskFile::FlushTogether(std::span<DiskFile* const> files) {
+  // One flush of each file system holding any of the files: their bytes, their backups' and
+  // every folder entry at once.
+  std::vector<std::pair<dev_t, int>> file_systems;
+  for (DiskFile* file : files) {
+    const dev_t device = file->handles_->file_info.st_dev;
+    if (std::ranges::find(file_systems, device, &std::pair<dev_t, int>::first) ==
+        file_systems.end()) {
+      file_systems.emplace_back(device, file->handles_->file.get());
+    }
+  }
+  for (const auto& [device, fd] : file_systems) {
+    if (::syncfs(fd) != 0) return LastError();
+  }
+  return {};
 }
 
 Status DiskFile::ReadBackup(std::optional<std::string>& out) {
@@ -293,6 +334,7 @@ Status DiskFile::ReadBackup(std::optional<std::string>& out) {
 }
 
 Status DiskFile::RemoveBackup() {
+  handles_->backup.Reset();
   if (::unlinkat(handles_->folder.get(), handles_->backup_name.c_str(), 0) != 0 &&
       errno != ENOENT) {
     return LastError();

@@ -24,13 +24,23 @@ class DiskFileSystem final : public FileSystem {
     kPreview,
   };
   explicit DiskFileSystem(Mode mode = Mode::kRepair);
+  ~DiskFileSystem() override;
+  DiskFileSystem(const DiskFileSystem&) = delete;
+  DiskFileSystem& operator=(const DiskFileSystem&) = delete;
 
-  std::unique_ptr<RepairFile> OpenForRepair(const std::string& base,
-                                            const std::string& path) override;
+  std::unique_ptr<RepairFile> OpenForRepair(const std::string& base, const std::string& path,
+                                            Wait wait = Wait::kYes) override;
+  CommitResult Commit(std::span<RepairFile* const> files) override;
 
  private:
+  class File;
+  class PendingBackups;
+  // What previewed rewrites left, by file identity (volume, id).
+  using Previews = std::map<std::pair<std::uint64_t, std::uint64_t>, std::string>;
+
   Mode mode_;
-  std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> previews_;
+  Previews previews_;
+  std::unique_ptr<PendingBackups> pending_;
 };
 
 }  // namespace plindor::repair

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstddef>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -178,6 +179,7 @@ Status Identify(HANDLE file, FileStamp& out) {
 
 struct DiskFile::Handles {
   UniqueHandle file;
+  UniqueHandle backup;
   std::wstring location;
   std::string location_utf8;
   std::wstring backup_location;
@@ -189,7 +191,8 @@ DiskFile::DiskFile(DiskFile&& other) noexcept = default;
 DiskFile& DiskFile::operator=(DiskFile&& other) noexcept = default;
 DiskFile::~DiskFile() = default;
 
-DiskFile DiskFile::Open(const std::string& base, const std::string& path) {
+std::optional<DiskFile> DiskFile::Open(const std::string& base, const std::string& path,
+                                       bool wait) {
   constexpr std::string_view kReading = "for reading";
   constexpr std::string_view kWriting = "for writing";
   const auto fail = [&](std::string_view mode, std::string_view reason) {
@@ -223,6 +226,7 @@ DiskFile DiskFile::Open(const std::string& base, const std::string& path) {
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (handles->file) break;
     const DWORD error = ::GetLastError();
+    if (error == ERROR_SHARING_VIOLATION && !wait) return std::nullopt;
     if (error == ERROR_SHARING_VIOLATION && std::chrono::steady_clock::now() < give_up) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       continue;
@@ -308,10 +312,29 @@ Status DiskFile::CreateBackup(std::span<const std::string_view> parts) {
     if (!status.ok()) break;
     offset += part.size();
   }
-  if (status.ok() && !::FlushFileBuffers(backup.get())) status = LastError();
-  backup.Reset();
-  if (!status.ok()) ::DeleteFileW(name);
-  return status;
+  if (!status.ok()) {
+    backup.Reset();
+    ::DeleteFileW(name);
+    return status;
+  }
+  handles_->backup = std::move(backup);
+  return {};
+}
+
+Status DiskFile::FlushBackup() {
+  // Flushing the file also commits its name to the volume's journal.
+  if (!::FlushFileBuffers(handles_->backup.get())) return LastError();
+  return {};
+}
+
+Status DiskFile::FlushTogether(std::span<DiskFile* const> files) {
+  // Windows flushes a volume at once only for administrators; file by file it is.
+  for (DiskFile* file : files) {
+    for (const HANDLE handle : {file->handles_->file.get(), file->handles_->backup.get()}) {
+      if (handle != INVALID_HANDLE_VALUE && !::FlushFileBuffers(handle)) return LastError();
+    }
+  }
+  return {};
 }
 
 Status DiskFile::ReadBackup(std::optional<std::string>& out) {
@@ -332,6 +355,7 @@ Status DiskFile::ReadBackup(std::optional<std::string>& out) {
 }
 
 Status DiskFile::RemoveBackup() {
+  handles_->backup.Reset();
   if (!::DeleteFileW(handles_->backup_location.c_str()) &&
       ::GetLastError() != ERROR_FILE_NOT_FOUND) {
     return LastError();

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace plindor::repair {
 
 // One file held for its repair, from its read to its rewrite: one handle, locked against other
-// runs, never reopened by name in between. Releasing it (destroying it) ends the repair of the
-// file; a file released without Rewrite stays as it was.
+// runs, never reopened by name in between. A file released (destroyed) before it was committed
+// stays as it was.
 class RepairFile {
  public:
   virtual ~RepairFile() = default;
@@ -17,24 +20,42 @@ class RepairFile {
   virtual const std::string& Recovery() const = 0;
   // Where the file was found: the base folder joined with the names as they are on disk.
   virtual const std::string& Location() const = 0;
+  // The file's length when it was opened.
+  virtual std::uint64_t Size() const = 0;
   // The whole content, every byte as it is on disk.
   virtual const std::string& Read() = 0;
-  // Replaces the whole content with `text`, keeping the same file (no temporary file, no
-  // rename). Fails, changing nothing, when another program changed the file since it was read.
-  // Either the new content is on disk when this returns, or the old content is still there, or
-  // a backup left next to the file, which the error names, holds what is needed to put it back.
-  virtual void Rewrite(std::string_view text) = 0;
+  // Readies the file's rewrite to `text`, which must stay alive until the commit: fails,
+  // changing nothing, when another program changed the file since it was read, or when the
+  // backup of the bytes that will change can't be made. The file itself is not touched.
+  virtual void Prepare(std::string_view text) = 0;
 };
 
-// Whole-file access for the repair. Every failure is a RepairError naming the path as given.
+// How a commit ended: the files rewritten, counted from the first, and why the next one was
+// not (empty when all were).
+struct CommitResult {
+  std::size_t rewritten = 0;
+  std::string failure;
+};
+
+// Whole-file access for the repair. Every failure names the path as the caller gave it.
 class FileSystem {
  public:
+  enum class Wait { kNo, kYes };
+
   virtual ~FileSystem() = default;
   // Opens the existing regular file `path` for its repair; a relative `path` is taken from the
   // folder `base` (the current directory when `base` is empty). Nothing is created. A backup
   // an interrupted run left for the file is dealt with here, before anything reads the file.
+  // While another run (or this one, through a file not yet committed) holds the file, waits
+  // for it, or with Wait::kNo returns nothing. Throws RepairError.
   virtual std::unique_ptr<RepairFile> OpenForRepair(const std::string& base,
-                                                    const std::string& path) = 0;
+                                                    const std::string& path,
+                                                    Wait wait = Wait::kYes) = 0;
+  // Rewrites the prepared `files` (opened here) with their texts, in order, as one step: when
+  // it returns, the new content of every file rewritten is on the disk itself. A file that
+  // fails keeps its old content, or, when even that can't be put back, a backup beside it that
+  // the failure names; the files after it are left as they were.
+  virtual CommitResult Commit(std::span<RepairFile* const> files) = 0;
 };
 
 }  // namespace plindor::repair

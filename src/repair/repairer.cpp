@@ -37,44 +37,130 @@ void ForEachLine(std::string_view text, Visit visit) {
 
 }  // namespace
 
-std::string Repairer::Fix(std::string_view heading, const std::string& base,
-                          const std::string& path, FileRole role, std::span<const Rule> table) {
-  log_.Append(std::string(heading) + path + "\r\n");
-  std::vector<std::size_t> counts(table.size());
-  std::string_view before;
+// Above either bound a batch is committed before the next file is read.
+constexpr std::size_t kBatchFiles = 128;
+constexpr std::uint64_t kBatchBytes = std::uint64_t{32} << 20;
+
+struct Repairer::Staged {
+  std::string line;  // the file's log line
+  std::string path;
+  FileRole role;
+  std::span<const Rule> table;
+  std::unique_ptr<RepairFile> file;
+  std::vector<std::size_t> counts;
+  std::string_view before;  // the file's content, as long as the file is held
+  std::string after;
+};
+
+Repairer::Repairer(FileSystem& files, ProgressLog& log, std::string base_folder,
+                   RepairObserver* observer)
+    : files_(files), log_(log), base_folder_(std::move(base_folder)), observer_(observer) {}
+
+// Staged files still held here (only when something other than a RepairError ended the
+// repair) are released untouched.
+Repairer::~Repairer() = default;
+
+void Repairer::Report(const Staged& staged, FileOutcome outcome, std::string_view error) {
+  log_.Append(staged.line);
+  if (staged.file && !staged.file->Recovery().empty()) {
+    log_.Append("   " + staged.file->Recovery() + "\r\n");
+  }
+  if (!observer_) return;
+  if (outcome == FileOutcome::kFailed) {
+    observer_->OnFile({staged.path, {}, staged.role, staged.table, {}, {}, {}, outcome, error});
+  } else {
+    observer_->OnFile({staged.path,
+                       staged.file->Location(),
+                       staged.role,
+                       staged.table,
+                       staged.counts,
+                       staged.before,
+                       staged.after,
+                       outcome,
+                       {}});
+  }
+}
+
+void Repairer::FailAt(Staged& staged, const std::string& error) {
+  Commit();
+  Report(staged, FileOutcome::kFailed, error);
+  throw RepairError(error);
+}
+
+std::string Repairer::Stage(std::string_view heading, const std::string& base,
+                            const std::string& path, FileRole role, std::span<const Rule> table) {
+  auto staged = std::make_unique<Staged>();
+  staged->line = std::string(heading) + path + "\r\n";
+  staged->path = path;
+  staged->role = role;
+  staged->table = table;
+  if (staged_.size() >= kBatchFiles) Commit();
   try {
-    const std::unique_ptr<RepairFile> file = files_.OpenForRepair(base, path);
-    if (!file->Recovery().empty()) log_.Append("   " + file->Recovery() + "\r\n");
-    before = file->Read();
-    std::string after = ApplyRules(before, table, counts);
-    file->Rewrite(after);
-    if (observer_) {
-      const FileOutcome outcome = after == before ? FileOutcome::kUnchanged : FileOutcome::kChanged;
-      observer_->OnFile({path, file->Location(), role, table, counts, before, after, outcome, {}});
-    }
-    return after;
+    staged->file = files_.OpenForRepair(base, path, FileSystem::Wait::kNo);
   } catch (const RepairError& error) {
-    // `before` may already be gone with the file; a failed file reports no content.
-    if (observer_) {
-      observer_->OnFile({path, {}, role, table, {}, {}, {}, FileOutcome::kFailed, error.what()});
+    FailAt(*staged, error.what());
+  }
+  if (!staged->file) {
+    // Held by another run, or by this one through a staged file (a file listed twice): the
+    // batch lets go of its files before this one waits.
+    Commit();
+    try {
+      staged->file = files_.OpenForRepair(base, path, FileSystem::Wait::kYes);
+    } catch (const RepairError& error) {
+      FailAt(*staged, error.what());
     }
-    throw;
+  }
+  const std::uint64_t bytes = 2 * staged->file->Size();
+  if (!staged_.empty() && staged_bytes_ + bytes > kBatchBytes) Commit();
+  try {
+    staged->before = staged->file->Read();
+    staged->counts.resize(table.size());
+    staged->after = ApplyRules(staged->before, table, staged->counts);
+    staged->file->Prepare(staged->after);
+  } catch (const RepairError& error) {
+    FailAt(*staged, error.what());
+  }
+  staged_bytes_ += bytes;
+  staged_.push_back(std::move(staged));
+  return staged_.back()->after;
+}
+
+void Repairer::Commit() {
+  if (staged_.empty()) return;
+  std::vector<std::unique_ptr<Staged>> batch = std::move(staged_);
+  staged_.clear();
+  staged_bytes_ = 0;
+  std::vector<RepairFile*> files;
+  for (const auto& staged : batch) files.push_back(staged->file.get());
+  const CommitResult result = files_.Commit(files);
+  for (std::size_t i = 0; i < result.rewritten; ++i) {
+    const Staged& staged = *batch[i];
+    Report(staged, staged.after == staged.before ? FileOutcome::kUnchanged : FileOutcome::kChanged,
+           {});
+  }
+  if (result.rewritten < batch.size()) {
+    Report(*batch[result.rewritten], FileOutcome::kFailed, result.failure);
+    throw RepairError(result.failure);
   }
 }
 
 void Repairer::FixComponentFile(const std::string& path) {
-  Fix("   fixing ", base_folder_, path, FileRole::kComponent, kComponentRules);
+  Stage("   fixing ", base_folder_, path, FileRole::kComponent, kComponentRules);
+  Commit();
 }
 
 void Repairer::FixProjectFile(const std::string& path) {
-  const std::string text = Fix("Fixing ", {}, path, FileRole::kProject, kProjectRules);
+  const std::string text = Stage("Fixing ", {}, path, FileRole::kProject, kProjectRules);
   ForEachLine(text, [this](std::string_view line) {
     if (StartsWithIgnoringAsciiCase(line, kFormKey)) {
-      FixComponentFile(std::string(line.substr(kFormKey.size())));
+      Stage("   fixing ", base_folder_, std::string(line.substr(kFormKey.size())),
+            FileRole::kComponent, kComponentRules);
     } else if (StartsWithIgnoringAsciiCase(line, kUserControlKey)) {
-      FixComponentFile(std::string(line.substr(kUserControlKey.size())));
+      Stage("   fixing ", base_folder_, std::string(line.substr(kUserControlKey.size())),
+            FileRole::kComponent, kComponentRules);
     }
   });
+  Commit();
 }
 
 std::string FolderOf(std::string_view path) {

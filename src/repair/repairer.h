@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "repair/file_system.h"
 #include "repair/progress_log.h"
@@ -14,13 +18,19 @@ namespace plindor::repair {
 // Repairs a project and the forms and user controls it lists, in place. Borrows the file
 // service, the log and the observer for its own lifetime; the first failure propagates as a
 // RepairError.
+//
+// Files are read, repaired and prepared one after another and rewritten in batches (up to 128
+// files or 32 MiB of text), so that the disk is flushed once per batch rather than once per
+// file. The log and the observer hear of a file when its batch has been rewritten, so they
+// tell the same story as one file at a time would: every file logged before a failure was
+// repaired, and the failing file's line is the last.
 class Repairer final {
  public:
   // Relative component paths resolve against `base_folder`, normally the project's own folder
   // (see FolderOf); when it is empty, against the current directory.
   Repairer(FileSystem& files, ProgressLog& log, std::string base_folder = {},
-           RepairObserver* observer = nullptr)
-      : files_(files), log_(log), base_folder_(std::move(base_folder)), observer_(observer) {}
+           RepairObserver* observer = nullptr);
+  ~Repairer();
   Repairer(const Repairer&) = delete;
   Repairer& operator=(const Repairer&) = delete;
 
@@ -31,15 +41,24 @@ class Repairer final {
   void FixComponentFile(const std::string& path);
 
  private:
-  // Logs `heading` and the path, then reads, repairs and rewrites the file. Returns the text
-  // written.
-  std::string Fix(std::string_view heading, const std::string& base, const std::string& path,
-                  FileRole role, std::span<const Rule> table);
+  struct Staged;
+
+  // Opens, reads, repairs and prepares one file; returns the text it will be rewritten with.
+  std::string Stage(std::string_view heading, const std::string& base, const std::string& path,
+                    FileRole role, std::span<const Rule> table);
+  // Rewrites the staged files and logs them; throws at the first that fails.
+  void Commit();
+  // Ends the repair at a file that could not be staged: the files before it are committed
+  // first, then its line is logged and `error` raised.
+  [[noreturn]] void FailAt(Staged& staged, const std::string& error);
+  void Report(const Staged& staged, FileOutcome outcome, std::string_view error);
 
   FileSystem& files_;
   ProgressLog& log_;
   std::string base_folder_;
   RepairObserver* observer_;
+  std::vector<std::unique_ptr<Staged>> staged_;
+  std::uint64_t staged_bytes_ = 0;
 };
 
 // The folder part of `path`, without its last separator: "" for a bare name, "/" for a file at

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "repair/backup_record.h"
 #include "repair/deferred_termination.h"
@@ -21,64 +22,146 @@ namespace {
 
 std::string BackupShown(const DiskFile& file) { return Quoted(file.backup_name()); }
 
-// Writes `tail` from `offset` on, makes `offset + tail` the length, and flushes. Whatever
-// length a failed attempt left, this sets it right.
+// Writes `tail` from `offset` on and makes `offset + tail` the length, whatever length a
+// failed attempt left. Not flushed.
 Status Overwrite(DiskFile& file, std::uint64_t offset, std::string_view tail) {
   const std::uint64_t size = offset + tail.size();
   if (Status status = file.Reserve(size); !status.ok()) return status;
   if (Status status = file.WriteAt(offset, tail); !status.ok()) return status;
-  if (Status status = file.Truncate(size); !status.ok()) return status;
-  return file.Flush();
+  return file.Truncate(size);
+}
+
+}  // namespace
+
+namespace {
+
+// What another program did to `file` since it was read with stamp `read`; "" when nothing.
+std::string ChangeSince(DiskFile& file, const FileStamp& read) {
+  FileStamp now;
+  FileStamp at_name;
+  if (Status status = file.Stamp(now); !status.ok()) return status.reason();
+  if (!file.StampAtName(at_name).ok() || !at_name.SameFile(read)) {
+    return "another program replaced, renamed or removed it since it was read";
+  }
+  if (now.size != read.size) return "another program changed its length since it was read";
+  if (now.modified != read.modified) return "another program changed it since it was read";
+  return {};
 }
 
 }  // namespace
 
 void CheckUnchanged(DiskFile& file, const std::string& path, const FileStamp& read) {
-  FileStamp now;
-  FileStamp at_name;
-  if (Status status = file.Stamp(now); !status.ok()) CannotWrite(path, status.reason());
-  if (!file.StampAtName(at_name).ok() || !at_name.SameFile(read)) {
-    CannotWrite(path, "another program replaced, renamed or removed it since it was read");
-  }
-  if (now.size != read.size) {
-    CannotWrite(path, "another program changed its length since it was read");
-  }
-  if (now.modified != read.modified) {
-    CannotWrite(path, "another program changed it since it was read");
+  if (const std::string change = ChangeSince(file, read); !change.empty()) {
+    CannotWrite(path, change);
   }
 }
 
-void SafeRewrite(DiskFile& file, const std::string& path, const FileStamp& read,
-                 std::string_view before, std::string_view after) {
-  CheckUnchanged(file, path, read);
-  if (before == after) {
-    if (Status status = file.WriteAt(0, after); !status.ok()) CannotWrite(path, status.reason());
-    return;
-  }
-
-  const DeferredTermination until_consistent;
-  const BackupRecord record = BackupRecord::For(before, after);
+void PrepareRewrite(const PreparedRewrite& rewrite) {
+  CheckUnchanged(*rewrite.file, *rewrite.path, *rewrite.read);
+  if (rewrite.before == rewrite.after) return;
+  const BackupRecord record = BackupRecord::For(rewrite.before, rewrite.after);
   const std::string header = EncodeBackupHeader(record);
   const std::array<std::string_view, 2> backup = {header, record.old_tail};
-  if (Status status = file.CreateBackup(backup); !status.ok()) {
-    CannotWrite(path, "cannot make its backup " + BackupShown(file) + ": " + status.reason());
+  if (Status status = rewrite.file->CreateBackup(backup); !status.ok()) {
+    CannotWrite(*rewrite.path,
+                "cannot make its backup " + BackupShown(*rewrite.file) + ": " + status.reason());
+  }
+}
+
+namespace {
+
+std::size_t FirstChange(const PreparedRewrite& rewrite) {
+  return static_cast<std::size_t>(BackupRecord::OffsetOfChange(rewrite.before, rewrite.after));
+}
+
+// Puts on the disk the files (with `backups`, their backups) of `rewrites` that change.
+Status FlushChanged(std::span<const PreparedRewrite> rewrites, bool backups) {
+  std::vector<DiskFile*> files;
+  for (const PreparedRewrite& rewrite : rewrites) {
+    if (rewrite.before != rewrite.after) files.push_back(rewrite.file);
+  }
+  // One file is flushed on its own: cheaper than flushing its whole file system.
+  if (files.size() == 1) return backups ? files.front()->FlushBackup() : files.front()->Flush();
+  if (files.empty()) return {};
+  return DiskFile::FlushTogether(files);
+}
+
+void RemoveBackups(std::span<const PreparedRewrite> rewrites) {
+  // A backup that stays behind is recognised and removed by the next run.
+  for (const PreparedRewrite& rewrite : rewrites) {
+    if (rewrite.before != rewrite.after) (void)rewrite.file->RemoveBackup();
+  }
+}
+
+}  // namespace
+
+CommitResult CommitRewrites(std::span<const PreparedRewrite> rewrites) {
+  const DeferredTermination until_consistent;
+  if (Status status = FlushChanged(rewrites, true); !status.ok()) {
+    RemoveBackups(rewrites);
+    for (const PreparedRewrite& rewrite : rewrites) {
+      if (rewrite.before != rewrite.after) {
+        return {0, "cannot write " + Quoted(*rewrite.path) + ": cannot put its backup " +
+                       BackupShown(*rewrite.file) + " on the disk: " + status.reason()};
+      }
+    }
   }
 
-  const auto offset = record.offset;
-  const std::string_view new_tail = after.substr(static_cast<std::size_t>(offset));
-  if (Status failed = Overwrite(file, offset, new_tail); !failed.ok()) {
-    if (Status restore = Overwrite(file, offset, record.old_tail); !restore.ok()) {
-      CannotWrite(path, failed.reason() +
-                            "; putting its original content back failed too: " + restore.reason() +
-                            "; the original content is kept in its backup " + BackupShown(file));
+  std::size_t done = 0;
+  std::string failure;
+  for (; done < rewrites.size(); ++done) {
+    const PreparedRewrite& rewrite = rewrites[done];
+    // Another program may have come by since the file was prepared.
+    if (const std::string change = ChangeSince(*rewrite.file, *rewrite.read); !change.empty()) {
+      failure = "cannot write " + Quoted(*rewrite.path) + ": " + change;
+      break;
     }
-    (void)file.RemoveBackup();  // the file is whole again; a leftover would be recognised
-    CannotWrite(path, failed.reason());
+    if (rewrite.before == rewrite.after) {
+      if (Status status = rewrite.file->WriteAt(0, rewrite.after); !status.ok()) {
+        failure = "cannot write " + Quoted(*rewrite.path) + ": " + status.reason();
+        break;
+      }
+      continue;
+    }
+    const std::size_t offset = FirstChange(rewrite);
+    Status failed = Overwrite(*rewrite.file, offset, rewrite.after.substr(offset));
+    if (failed.ok()) continue;
+    failure = "cannot write " + Quoted(*rewrite.path) + ": " + failed.reason();
+    Status restore = Overwrite(*rewrite.file, offset, rewrite.before.substr(offset));
+    if (restore.ok()) restore = rewrite.file->Flush();
+    if (!restore.ok()) {
+      failure += "; putting its original content back failed too: " + restore.reason() +
+                 "; the original content is kept in its backup " + BackupShown(*rewrite.file);
+      // Its backup stays: it is the only copy of what the file held.
+      const auto before = rewrites.first(done);
+      if (FlushChanged(before, false).ok()) RemoveBackups(before);
+      RemoveBackups(rewrites.subspan(done + 1));
+      return {done, failure};
+    }
+    break;
   }
-  if (Status status = file.RemoveBackup(); !status.ok()) {
-    FailOn("cannot remove", file.backup_name(),
-           status.reason() + " (the backup of " + Quoted(path) + ", which is repaired)");
+
+  const auto rewritten = rewrites.first(done);
+  if (Status status = FlushChanged(rewritten, false); !status.ok()) {
+    // Which of the new contents reached the disk is unknown: every file goes back to its
+    // `before`, whose bytes the backups hold should that fail too.
+    std::string reason = status.reason();
+    for (const PreparedRewrite& rewrite : rewritten) {
+      if (rewrite.before == rewrite.after) continue;
+      const std::size_t offset = FirstChange(rewrite);
+      if (!Overwrite(*rewrite.file, offset, rewrite.before.substr(offset)).ok() ||
+          !rewrite.file->Flush().ok()) {
+        return {0, "cannot write " + Quoted(*rewrite.path) + ": " + reason +
+                       "; putting its original content back failed too; the original content "
+                       "is kept in its backup " +
+                       BackupShown(*rewrite.file)};
+      }
+    }
+    RemoveBackups(rewrites);
+    return {0, "cannot write " + Quoted(*rewrites.front().path) + ": " + reason};
   }
+  RemoveBackups(rewrites);
+  return {done, failure};
 }
 
 std::string RecoverBackup(DiskFile& file, const std::string& path, std::string& content,
@@ -122,7 +205,9 @@ std::string RecoverBackup(DiskFile& file, const std::string& path, std::string& 
   }
   if (write) {
     const DeferredTermination until_consistent;
-    if (Status status = Overwrite(file, record.offset, record.old_tail); !status.ok()) {
+    Status status = Overwrite(file, record.offset, record.old_tail);
+    if (status.ok()) status = file.Flush();
+    if (!status.ok()) {
       CannotRepair(path, "putting it back from its backup " + backup +
                              ", left by an interrupted run, failed: " + status.reason());
     }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "repair/disk_file.h"
+#include "repair/file_system.h"
 
 namespace plindor::repair {
 
@@ -11,18 +13,32 @@ namespace plindor::repair {
 // with the length and modification time of `read`.
 void CheckUnchanged(DiskFile& file, const std::string& path, const FileStamp& read);
 
-// Rewrites `file` from `before` (its content, as read with stamp `read`) to `after`, through
-// its handle. Whatever happens, even a kill or a power cut at any moment, the file afterwards
-// holds `before`, or `after`, or can be put back from the backup beside it:
-//   1. the bytes from the first one that changes to the end go into the backup, which is put on
-//      the disk before the file's first byte changes;
-//   2. the file is overwritten in place and put on the disk;
-//   3. the backup is removed.
-// A failure in step 2 puts `before` back; when that fails too, the backup stays and the error
-// names it. A file whose content doesn't change is written back without a backup or a flush:
-// its bytes on disk never differ from either version. `path` is for messages.
-void SafeRewrite(DiskFile& file, const std::string& path, const FileStamp& read,
-                 std::string_view before, std::string_view after);
+// One file's rewrite, from `before` (its content as read, with stamp `read`) to `after`.
+struct PreparedRewrite {
+  DiskFile* file;
+  const std::string* path;  // for messages
+  const FileStamp* read;
+  std::string_view before;
+  std::string_view after;
+};
+
+// Readies a rewrite: checks that the file is unchanged since it was read, then writes the backup of
+// the bytes that will change (from the first one that differs to the end), not yet flushed. Writes
+// nothing when nothing changes. The file is not touched.
+void PrepareRewrite(const PreparedRewrite& rewrite);
+
+// Rewrites prepared files, in order. Whatever happens, even a kill or a power cut at any
+// moment, every file afterwards holds its `before`, or its `after`, or can be put back from
+// the backup beside it:
+//   1. the backups are put on the disk, before any file's first byte changes;
+//   2. each file, checked once more for changes by other programs, is overwritten in place
+//      from its first changed byte;
+//   3. the files are put on the disk, and only then are the backups removed.
+// When overwriting a file fails, its `before` is put back; when that fails too, its backup
+// stays and the failure names it. The files after it are not touched. A file whose content
+// doesn't change is written back without a backup or a flush: its bytes on disk never differ
+// from either version.
+CommitResult CommitRewrites(std::span<const PreparedRewrite> rewrites);
 
 // Deals with a backup an interrupted rewrite left beside `file`, whose content, just read, is
 // `content`: when the rewrite got partway, puts the file back, so that `content` is as it was

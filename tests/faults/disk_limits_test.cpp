@@ -67,8 +67,9 @@ void PrintTo(const Room& row, std::ostream* out) { *out << row.name; }
 
 class DiskFull : public ::testing::TestWithParam<Room> {};
 
-// B takes seven pages and needs an eighth once repaired; its backup takes about seven. A and
-// its backup take a page each.
+// B takes seven pages and needs an eighth once repaired; its backup takes about seven. A, C
+// and their backups take a page each, and grow within it. The backups of one batch exist
+// together.
 TEST_P(DiskFull, GrowingFormIsLeftAsItWas) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
   const TempDir dir;
@@ -87,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Room{"NoRoomForTheBackup", 1,
                            "cannot make its backup \"B.frm.plindor-backup\": No space left on "
                            "device"},
-                      Room{"NoRoomToGrow", 7, "No space left on device"}),
+                      Room{"NoRoomToGrow", 9, "No space left on device"}),
     [](const ::testing::TestParamInfo<Room>& row) { return std::string(row.param.name); });
 
 // Runs the repair in a child process under RLIMIT_FSIZE `limit`, and returns its message; the

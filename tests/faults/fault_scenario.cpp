@@ -4,6 +4,7 @@
 
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "memory_file_system.h"
 #include "repair/repair_error.h"
@@ -40,30 +41,43 @@ ProjectScenario::ProjectScenario(std::filesystem::path folder, std::size_t b_siz
 
 namespace {
 
+// A disk file and the path the repair named it by.
 class HookedFile final : public repair::RepairFile {
  public:
-  HookedFile(std::unique_ptr<repair::RepairFile> file, std::string path,
-             const HookedFileSystem::Hook& hook)
-      : file_(std::move(file)), path_(std::move(path)), hook_(hook) {}
+  HookedFile(std::unique_ptr<repair::RepairFile> file, std::string path)
+      : file_(std::move(file)), path_(std::move(path)) {}
   const std::string& Recovery() const override { return file_->Recovery(); }
   const std::string& Location() const override { return file_->Location(); }
+  std::uint64_t Size() const override { return file_->Size(); }
   const std::string& Read() override { return file_->Read(); }
-  void Rewrite(std::string_view text) override {
-    hook_(path_);
-    file_->Rewrite(text);
-  }
+  void Prepare(std::string_view text) override { file_->Prepare(text); }
+
+  repair::RepairFile* disk() const { return file_.get(); }
+  const std::string& path() const { return path_; }
 
  private:
   std::unique_ptr<repair::RepairFile> file_;
   std::string path_;
-  const HookedFileSystem::Hook& hook_;
 };
 
 }  // namespace
 
 std::unique_ptr<repair::RepairFile> HookedFileSystem::OpenForRepair(const std::string& base,
-                                                                    const std::string& path) {
-  return std::make_unique<HookedFile>(disk_.OpenForRepair(base, path), path, before_rewrite_);
+                                                                    const std::string& path,
+                                                                    Wait wait) {
+  std::unique_ptr<repair::RepairFile> file = disk_.OpenForRepair(base, path, wait);
+  if (!file) return nullptr;
+  return std::make_unique<HookedFile>(std::move(file), path);
+}
+
+repair::CommitResult HookedFileSystem::Commit(std::span<repair::RepairFile* const> files) {
+  std::vector<repair::RepairFile*> disk_files;
+  for (repair::RepairFile* file : files) {
+    const auto& hooked = static_cast<const HookedFile&>(*file);
+    before_commit_(hooked.path());
+    disk_files.push_back(hooked.disk());
+  }
+  return disk_.Commit(disk_files);
 }
 
 std::string ProjectScenario::Run(repair::FileSystem& files) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,18 +47,19 @@ class ProjectScenario final {
   std::string log_;
 };
 
-// The disk, with a hook that runs between the repair's read of a file and its rewrite: how a
-// test changes a file, or arms a fault, at that moment.
+// The disk, with a hook that runs right before the files the repair has read and prepared are
+// rewritten, once for each of them: how a test changes a file, or arms a fault, at that moment.
 class HookedFileSystem final : public repair::FileSystem {
  public:
   using Hook = std::function<void(const std::string& path)>;
-  explicit HookedFileSystem(Hook before_rewrite) : before_rewrite_(std::move(before_rewrite)) {}
+  explicit HookedFileSystem(Hook before_commit) : before_commit_(std::move(before_commit)) {}
 
   std::unique_ptr<repair::RepairFile> OpenForRepair(const std::string& base,
-                                                    const std::string& path) override;
+                                                    const std::string& path, Wait wait) override;
+  repair::CommitResult Commit(std::span<repair::RepairFile* const> files) override;
 
  private:
-  Hook before_rewrite_;
+  Hook before_commit_;
   repair::DiskFileSystem disk_;
 };
 

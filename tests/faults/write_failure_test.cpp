@@ -1,4 +1,5 @@
-// Writes that fail or fall short partway through a form or its backup, through the pwrite seam.
+// Writes that fail or fall short partway through a form or its backup, through the pwrite seam
+// (which acts on the writes to one file only, wherever they happen in the run).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -65,12 +66,9 @@ TEST_P(WriteFailure, LeavesTheFormWholeAndStopsTheRun) {
   const WriteCase& c = GetParam();
   const TempDir dir;
   ProjectScenario scenario(dir.path(), kFormSize);
-  HookedFileSystem files([&](const std::string& path) {
-    if (path == "B.frm") Arm(c.plan);
-  });
-  const std::string message = scenario.Run(files);
-  Disarm();
-  EXPECT_EQ(message, c.message);
+  repair::DiskFileSystem files;
+  const WriteFault fault(c.plan);
+  EXPECT_EQ(scenario.Run(files), c.message);
   scenario.Expect(c.b, !c.message.empty());
   EXPECT_FALSE(std::filesystem::exists(scenario.b_backup()));
 }
@@ -83,9 +81,8 @@ INSTANTIATE_TEST_SUITE_P(Seam, WriteFailure, ::testing::ValuesIn(WriteCases()),
 TEST(WriteFailure, RestoreFailingToo) {
   const TempDir dir;
   ProjectScenario scenario(dir.path(), kFormSize);
-  HookedFileSystem files([&](const std::string& path) {
-    if (path == "B.frm") Arm({.file = "B.frm", .fail_after = 5000, .failures = 2});
-  });
+  repair::DiskFileSystem files;
+  Arm({.file = "B.frm", .fail_after = 5000, .failures = 2});
   const std::string message = scenario.Run(files);
   Disarm();
   EXPECT_EQ(message,

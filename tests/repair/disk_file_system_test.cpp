@@ -14,6 +14,7 @@
 #include <ostream>
 #include <string>
 
+#include "memory_file_system.h"
 #include "repair/backup_record.h"
 #include "repair/repair_error.h"
 #include "temp_dir.h"
@@ -53,7 +54,7 @@ class DiskFileSystemTest : public ::testing::Test {
   std::string Rewrite(const std::string& path, std::string_view text) {
     const auto file = files.OpenForRepair("", path);
     std::string read = file->Read();
-    file->Rewrite(text);
+    testing::Rewrite(files, *file, text);
     return read;
   }
 
@@ -181,7 +182,7 @@ TEST_F(DiskFileSystemTest, NoBackupNoRewrite) {
         std::fputs(FailureOf([&] {
                      const auto file = child_files.OpenForRepair(dir / "Sub", "a.frm");
                      file->Read();
-                     file->Rewrite("new");
+                     testing::Rewrite(child_files, *file, "new");
                    }).c_str(),
                    stderr);
         std::exit(0);
@@ -206,7 +207,7 @@ TEST_F(DiskFileSystemTest, WriteBeyondFileSizeLimitFailsWithOriginalBytesIntact)
         std::fputs(FailureOf([&] {
                      const auto file = child_files.OpenForRepair("", path);
                      file->Read();
-                     file->Rewrite(original + std::string(4096, 'x'));
+                     testing::Rewrite(child_files, *file, original + std::string(4096, 'x'));
                    }).c_str(),
                    stderr);
         std::exit(0);
@@ -229,20 +230,32 @@ class ChangedMeanwhile : public DiskFileSystemTest,
                          public ::testing::WithParamInterface<Meddling> {};
 
 // The rewrite goes through the handle that read the file; a file changed since is left as the
-// other program left it, and the run says why it stopped.
+// other program left it, and the run says why it stopped. Changes are looked for when the
+// rewrite is prepared and again right before the file is overwritten.
 TEST_P(ChangedMeanwhile, RefusesToWriteAndKeepsTheOtherProgramsWork) {
-  WriteFile(dir / "Main.frm", "Begin ComctlLib.X\r\n");
-  WriteFile(dir / "target.txt", "someone else's file\n");
-  const auto file = files.OpenForRepair(dir.path(), "Main.frm");
-  file->Read();
-  GetParam().act(dir);
-  const std::string main_now = ReadFile(dir / "Main.frm");
+  for (const bool after_prepare : {false, true}) {
+    WriteFile(dir / "Main.frm", "Begin ComctlLib.X\r\n");
+    WriteFile(dir / "target.txt", "someone else's file\n");
+    const auto file = files.OpenForRepair(dir.path(), "Main.frm");
+    file->Read();
+    const std::string repaired = "Begin MSComctlLib.X\r\n";
+    if (after_prepare) file->Prepare(repaired);
+    GetParam().act(dir);
+    const std::string main_now = ReadFile(dir / "Main.frm");
 
-  EXPECT_EQ(FailureOf([&] { file->Rewrite("Begin MSComctlLib.X\r\n"); }),
-            "cannot write \"Main.frm\": " + GetParam().message);
-  EXPECT_EQ(ReadFile(dir / "target.txt"), "someone else's file\n");
-  EXPECT_EQ(ReadFile(dir / "Main.frm"), main_now);
-  EXPECT_FALSE(fs::exists(dir / "Main.frm.plindor-backup"));
+    EXPECT_EQ(FailureOf([&] {
+                if (!after_prepare) file->Prepare(repaired);
+                RepairFile* const batch[] = {file.get()};
+                const CommitResult result = files.Commit(batch);
+                if (!result.failure.empty()) throw RepairError(result.failure);
+              }),
+              "cannot write \"Main.frm\": " + GetParam().message)
+        << (after_prepare ? "changed after the rewrite was prepared" : "changed after the read");
+    EXPECT_EQ(ReadFile(dir / "target.txt"), "someone else's file\n");
+    EXPECT_EQ(ReadFile(dir / "Main.frm"), main_now);
+    EXPECT_FALSE(fs::exists(dir / "Main.frm.plindor-backup"));
+    fs::remove(dir / "Main.frm");
+  }
 }
 
 const std::string kReplaced = "another program replaced, renamed or removed it since it was read";
@@ -313,7 +326,7 @@ TEST_P(LeftoverBackup, IsDealtWithBeforeTheFileIsRead) {
   EXPECT_EQ(file->Read(), row.read);
   EXPECT_EQ(ReadFile(dir / "Main.frm"), row.read);
   EXPECT_FALSE(fs::exists(dir / "Main.frm.plindor-backup"));
-  file->Rewrite(kNew);
+  testing::Rewrite(files, *file, kNew);
   EXPECT_EQ(ReadFile(dir / "Main.frm"), kNew);
 }
 
@@ -376,7 +389,7 @@ TEST_F(DiskFileSystemTest, PreviewWritesNothingButLaterReadsSeeWhatItWouldHave) 
   {
     const auto file = preview.OpenForRepair(dir.path(), "Main.frm");
     EXPECT_EQ(file->Read(), kOld);
-    file->Rewrite(kNew);
+    testing::Rewrite(preview, *file, kNew);
   }
   EXPECT_EQ(preview.OpenForRepair(dir.path(), "Other.frm")->Read(), kNew);
   EXPECT_EQ(ReadFile(dir / "Main.frm"), kOld);

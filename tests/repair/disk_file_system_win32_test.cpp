@@ -52,7 +52,7 @@ class Win32DiskFileSystemTest : public ::testing::Test {
   void RewriteThrough(const std::string& path, std::string_view text) {
     const auto file = files_.OpenForRepair("", path);
     file->Read();
-    file->Rewrite(text);
+    testing::Rewrite(files_, *file, text);
   }
 
   // The message of the RepairError that `action` raises, or "" when it raises none.
@@ -120,7 +120,7 @@ TEST_P(Win32PathTest, FindsTheFileWindowsWouldFind) {
   WriteFile(file, "old\r\n");
   const auto repair = files_.OpenForRepair(Utf8(dir_.path()), given);
   EXPECT_EQ(repair->Read(), "old\r\n");
-  repair->Rewrite("new\r\n");
+  testing::Rewrite(files_, *repair, "new\r\n");
   EXPECT_EQ(ReadFile(file), "new\r\n");
 }
 
@@ -204,7 +204,7 @@ TEST_F(Win32DiskFileSystemTest, AFileHeldForRepairCanBeReadButNotWrittenByOthers
     EXPECT_EQ(file->Read(), "new\r\n");
   });
   held->Read();
-  held->Rewrite("new\r\n");
+  testing::Rewrite(files_, *held, "new\r\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   held.reset();
   second_run.join();
