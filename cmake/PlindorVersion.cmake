@@ -3,6 +3,9 @@
 set(PLINDOR_PRODUCT_NAME "Plindor")
 set(PLINDOR_INTERNAL_NAME "Plindor")
 set(PLINDOR_ORIGINAL_FILENAME "Plindor.exe")
+# The command line's own record names it instead.
+set(PLINDOR_CLI_INTERNAL_NAME "plindor-cli")
+set(PLINDOR_CLI_ORIGINAL_FILENAME "plindor-cli.exe")
 set(PLINDOR_COMPANY_NAME "Plindor Works")
 set(PLINDOR_LEGAL_COPYRIGHT "Copyright (C) 2026 Plindor Works")
 set(PLINDOR_DESCRIPTION "${PROJECT_DESCRIPTION}")

@@ -1,6 +1,7 @@
-# plindor_add_version_resource(<target>)
+# plindor_add_version_resource(<target> [INTERNAL_NAME <name>] [ORIGINAL_FILENAME <file>])
 # On Windows, gives a program the version record of cmake/PlindorVersion.cmake as a VERSIONINFO
-# resource, and the program icon packaging/icons/plindor.ico when that file exists. Elsewhere it
+# resource, and the program icon packaging/icons/plindor.ico when that file exists. A program
+# other than the windows names itself with INTERNAL_NAME and ORIGINAL_FILENAME. Elsewhere it
 # does nothing, so callers need no platform test.
 if(WIN32)
   enable_language(RC)
@@ -12,6 +13,15 @@ set(PLINDOR_ICON_FILE "${CMAKE_CURRENT_LIST_DIR}/../packaging/icons/plindor.ico"
 function(plindor_add_version_resource target)
   if(NOT WIN32)
     return()
+  endif()
+  cmake_parse_arguments(ARG "" "INTERNAL_NAME;ORIGINAL_FILENAME" "" ${ARGN})
+  set(PLINDOR_INTERNAL_NAME "${PLINDOR_INTERNAL_NAME}")
+  set(PLINDOR_ORIGINAL_FILENAME "${PLINDOR_ORIGINAL_FILENAME}")
+  if(ARG_INTERNAL_NAME)
+    set(PLINDOR_INTERNAL_NAME "${ARG_INTERNAL_NAME}")
+  endif()
+  if(ARG_ORIGINAL_FILENAME)
+    set(PLINDOR_ORIGINAL_FILENAME "${ARG_ORIGINAL_FILENAME}")
   endif()
   # A resource script string doubles its quotes.
   foreach(field COMPANY_NAME DESCRIPTION INTERNAL_NAME LEGAL_COPYRIGHT ORIGINAL_FILENAME

@@ -1,0 +1,331 @@
+#include "win32/table_window.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <cstring>
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+#include "win32/resource_ids.h"
+#include "win32/text_box_keys.h"
+#include "win32/text_encoding.h"
+
+namespace plindor::win32 {
+namespace {
+
+// A dialog template with no controls: the table adds them in pixels, not dialog units.
+struct EmptyDialogTemplate {
+  DLGTEMPLATE header;
+  WORD menu = 0;
+  WORD window_class = 0;
+  WORD title = 0;
+};
+
+const wchar_t* ClassOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kPushButton:
+    case ControlKind::kGroupBox:
+      return WC_BUTTONW;
+    case ControlKind::kTextBox:
+      return WC_EDITW;
+    case ControlKind::kLabel:
+    case ControlKind::kPicture:
+    case ControlKind::kDrawing:
+      return WC_STATICW;
+  }
+  return WC_STATICW;
+}
+
+DWORD StyleOf(const ControlSpec& control) {
+  DWORD style = WS_CHILD | WS_VISIBLE | control.extra_style;
+  switch (control.kind) {
+    case ControlKind::kPushButton:
+      return style | WS_TABSTOP | BS_PUSHBUTTON;
+    case ControlKind::kGroupBox:
+      return style | BS_GROUPBOX;
+    case ControlKind::kTextBox:
+      return style | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;
+    case ControlKind::kLabel:
+      return style | SS_LEFT | SS_NOPREFIX;
+    case ControlKind::kPicture:
+    case ControlKind::kDrawing:
+      return style | SS_OWNERDRAW;
+  }
+  return style;
+}
+
+UniqueFont MakeFont(const FontSpec& font, UINT dpi) {
+  LOGFONTW look{};
+  look.lfHeight = -PointsToPixels(font.points, dpi);
+  look.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  look.lfCharSet = DEFAULT_CHARSET;
+  look.lfQuality = DEFAULT_QUALITY;
+  std::wcscpy(look.lfFaceName, L"MS Sans Serif");
+  UniqueFont made(::CreateFontIndirectW(&look));
+  if (!made) throw std::runtime_error("cannot create the windows' font");
+  return made;
+}
+
+}  // namespace
+
+TableWindow::TableWindow(HINSTANCE instance, const WindowSpec& spec, CommandHandler on_command)
+    : instance_(instance), spec_(spec), on_command_(std::move(on_command)) {
+  EmptyDialogTemplate layout{};
+  layout.header.style = spec.style & ~static_cast<DWORD>(WS_VISIBLE);
+  layout.header.dwExtendedStyle = spec.ex_style;
+  LoadPictures();
+  ::CreateDialogIndirectParamW(instance, &layout.header, nullptr, &TableWindow::DialogProc,
+                               reinterpret_cast<LPARAM>(this));
+  if (init_error_) {
+    Destroy();
+    std::rethrow_exception(init_error_);
+  }
+  if (hwnd_ == nullptr) {
+    throw std::runtime_error("cannot create the window \"" + std::string(spec.title) +
+                             "\" (error " + std::to_string(::GetLastError()) + ")");
+  }
+}
+
+TableWindow::~TableWindow() { Destroy(); }
+
+void TableWindow::Destroy() {
+  if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
+}
+
+HWND TableWindow::Control(std::string_view name) const {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    if (spec_.controls[i].name == name) return controls_[i];
+  }
+  throw std::logic_error("the window has no control " + std::string(name));
+}
+
+void TableWindow::Show() {
+  ::ShowWindow(hwnd_, SW_SHOW);
+  HWND first = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+  if (first != nullptr) ::SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+}
+
+INT_PTR CALLBACK TableWindow::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    auto* self = reinterpret_cast<TableWindow*>(lparam);
+    ::SetWindowLongPtrW(hwnd, DWLP_USER, lparam);
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<TableWindow*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (self == nullptr) return FALSE;
+  const INT_PTR result = self->HandleMessage(message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+    self->hwnd_ = nullptr;
+    self->controls_.clear();
+  }
+  return result;
+}
+
+INT_PTR TableWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      ::SetWindowTextW(hwnd_, WideFromUtf8(spec_.title).c_str());
+      // The dialog DPI scaling of newer systems would scale the table's pixels a second time.
+      using SetBehavior = BOOL(WINAPI*)(HWND, int, int);
+      if (auto set = reinterpret_cast<SetBehavior>(reinterpret_cast<void*>(
+              ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior")))) {
+        set(hwnd_, 3, 3);  // DDC_DISABLE_ALL
+      }
+      // Exceptions must not cross the system's frames; the constructor rethrows this one.
+      try {
+        CreateControls();
+        Place(::GetDpiForWindow(hwnd_));
+        // On the monitor it now sits on, which may have another DPI.
+        Layout(::GetDpiForWindow(hwnd_));
+      } catch (...) {
+        init_error_ = std::current_exception();
+      }
+      // Focus goes where Show() puts it.
+      return FALSE;
+    }
+    case WM_DPICHANGED: {
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+      Layout(HIWORD(wparam));
+      ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED) Command(LOWORD(wparam));
+      return TRUE;
+    case WM_CLOSE:
+      Command(IDCANCEL);
+      return TRUE;
+    case WM_CTLCOLORDLG:
+      return reinterpret_cast<INT_PTR>(::GetSysColorBrush(spec_.background));
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return reinterpret_cast<INT_PTR>(
+          Colour(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
+    case WM_DRAWITEM:
+      Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+void TableWindow::LoadPictures() {
+  for (const ControlSpec& control : spec_.controls) {
+    if (control.kind == ControlKind::kPicture) {
+      picture_.reset(static_cast<HBITMAP>(::LoadImageW(
+          instance_, MAKEINTRESOURCEW(control.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    } else if (control.kind == ControlKind::kDrawing) {
+      HRSRC found = ::FindResourceW(instance_, MAKEINTRESOURCEW(control.resource), RT_RCDATA);
+      HGLOBAL loaded = found ? ::LoadResource(instance_, found) : nullptr;
+      const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+      if (bytes != nullptr) {
+        drawing_.reset(::SetEnhMetaFileBits(::SizeofResource(instance_, found),
+                                            static_cast<const BYTE*>(bytes)));
+      }
+    }
+  }
+}
+
+void TableWindow::CreateControls() {
+  for (const ControlSpec& control : spec_.controls) {
+    HWND created = ::CreateWindowExW(
+        control.kind == ControlKind::kTextBox ? WS_EX_CLIENTEDGE : 0, ClassOf(control.kind),
+        WideFromUtf8(control.caption).c_str(), StyleOf(control), 0, 0, 0, 0, hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance_, nullptr);
+    if (created == nullptr) {
+      throw std::runtime_error("cannot create the control " + std::string(control.name));
+    }
+    if (control.kind == ControlKind::kGroupBox && control.text_colour) {
+      // A themed group box draws its caption in the theme's colour, whatever the window asks.
+      ::SetWindowTheme(created, L"", L"");
+    }
+    if (control.kind == ControlKind::kTextBox) {
+      // Unlimited: the default stops at 30,000 characters and would cut a long log short.
+      ::SendMessageW(created, EM_SETLIMITTEXT, 0, 0);
+      RouteDialogKeys(created, (control.extra_style & ES_WANTRETURN) != 0);
+    }
+    controls_.push_back(created);
+  }
+}
+
+RECT TableWindow::PlaceOf(const ControlSpec& control, UINT dpi) const {
+  TwipsRect place = control.place;
+  if (control.inside != nullptr) {
+    for (const ControlSpec& outer : spec_.controls) {
+      if (std::strcmp(outer.name, control.inside) == 0) {
+        place.left += outer.place.left;
+        place.top += outer.place.top;
+      }
+    }
+  }
+  const int left = TwipsToPixels(place.left, dpi);
+  const int top = TwipsToPixels(place.top, dpi);
+  return RECT{left, top, left + TwipsToPixels(place.width, dpi),
+              top + TwipsToPixels(place.height, dpi)};
+}
+
+void TableWindow::Command(int id) {
+  // Exceptions must not cross the system's frames, and nothing else would report this one.
+  try {
+    on_command_(id);
+  } catch (const std::exception& error) {
+    ::MessageBoxW(hwnd_, WideFromUtf8(error.what()).c_str(), WideFromUtf8(spec_.title).c_str(),
+                  MB_OK | MB_ICONERROR);
+  }
+}
+
+void TableWindow::Place(UINT dpi) {
+  if (dpi == 0) dpi = USER_DEFAULT_SCREEN_DPI;
+  const int width = TwipsToPixels(spec_.place.width, dpi);
+  const int height = TwipsToPixels(spec_.place.height, dpi);
+  RECT frame{0, 0, width, height};
+  const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE));
+  const DWORD ex_style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  ::AdjustWindowRectExForDpi(&frame, style, FALSE, ex_style, dpi);
+  ::SetWindowPos(hwnd_, nullptr, TwipsToPixels(spec_.place.left, dpi),
+                 TwipsToPixels(spec_.place.top, dpi), frame.right - frame.left,
+                 frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TableWindow::Layout(UINT dpi) {
+  if (dpi == 0) dpi = USER_DEFAULT_SCREEN_DPI;
+  dpi_ = dpi;
+  std::vector<UniqueFont> fonts;
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    const ControlSpec& control = spec_.controls[i];
+    const RECT place = PlaceOf(control, dpi);
+    ::SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left,
+                   place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    fonts.push_back(MakeFont(control.font, dpi));
+    ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts.back().get()), TRUE);
+  }
+  // The old fonts go only once no control uses them.
+  fonts_ = std::move(fonts);
+  SetIcons(dpi);
+}
+
+void TableWindow::SetIcons(UINT dpi) {
+  const auto load = [this, dpi](int metric_x, int metric_y) {
+    return UniqueIcon(static_cast<HICON>(::LoadImageW(
+        instance_, MAKEINTRESOURCEW(PLINDOR_ICON), IMAGE_ICON,
+        ::GetSystemMetricsForDpi(metric_x, dpi), ::GetSystemMetricsForDpi(metric_y, dpi), 0)));
+  };
+  UniqueIcon big = load(SM_CXICON, SM_CYICON);
+  UniqueIcon small = load(SM_CXSMICON, SM_CYSMICON);
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+  big_icon_ = std::move(big);
+  small_icon_ = std::move(small);
+}
+
+const ControlSpec* TableWindow::SpecOf(HWND control) const {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    if (controls_[i] == control) return &spec_.controls[i];
+  }
+  return nullptr;
+}
+
+HBRUSH TableWindow::Colour(HDC dc, HWND control) {
+  const ControlSpec* spec = SpecOf(control);
+  ::SetBkColor(dc, ::GetSysColor(spec_.background));
+  ::SetTextColor(dc, spec != nullptr && spec->text_colour ? *spec->text_colour
+                                                          : ::GetSysColor(COLOR_WINDOWTEXT));
+  return ::GetSysColorBrush(spec_.background);
+}
+
+void TableWindow::Draw(const DRAWITEMSTRUCT& item) {
+  const ControlSpec* spec = SpecOf(item.hwndItem);
+  if (spec == nullptr) return;
+  const RECT& box = item.rcItem;
+  ::FillRect(item.hDC, &box, ::GetSysColorBrush(spec_.background));
+  if (spec->kind == ControlKind::kPicture && picture_) {
+    // The picture fills its box, which is its own size at 96 dpi.
+    BITMAP bitmap{};
+    ::GetObjectW(picture_.get(), sizeof bitmap, &bitmap);
+    HDC memory = ::CreateCompatibleDC(item.hDC);
+    HGDIOBJ old = ::SelectObject(memory, picture_.get());
+    ::SetStretchBltMode(item.hDC, HALFTONE);
+    ::StretchBlt(item.hDC, box.left, box.top, box.right - box.left, box.bottom - box.top, memory, 0,
+                 0, bitmap.bmWidth, bitmap.bmHeight, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+  } else if (spec->kind == ControlKind::kDrawing && drawing_) {
+    // At the drawing's own size (its frame is in hundredths of a millimetre), from the box's
+    // corner: what does not fit is cut off at the right and bottom.
+    ENHMETAHEADER header{};
+    ::GetEnhMetaFileHeader(drawing_.get(), sizeof header, &header);
+    const int width =
+        ::MulDiv(header.rclFrame.right - header.rclFrame.left, static_cast<int>(dpi_), 2540);
+    const int height =
+        ::MulDiv(header.rclFrame.bottom - header.rclFrame.top, static_cast<int>(dpi_), 2540);
+    const RECT target{box.left, box.top, box.left + width, box.top + height};
+    ::PlayEnhMetaFile(item.hDC, drawing_.get(), &target);
+  }
+}
+
+}  // namespace plindor::win32

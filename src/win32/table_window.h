@@ -1,0 +1,65 @@
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "win32/control_table.h"
+#include "win32/gdi_handles.h"
+
+namespace plindor::win32 {
+
+// A top-level window built from its layout table: a dialog-managed window (Tab, Esc, Return and
+// focus work as in any Windows dialog) whose controls sit at their twips positions scaled for
+// the window's DPI, and follow it when the window moves to a monitor of another DPI. Push
+// buttons, Esc and the close box all arrive as commands; IDCANCEL stands for Esc and the close
+// box, so a window's cancel button takes that id. The window is created hidden.
+class TableWindow final {
+ public:
+  using CommandHandler = std::function<void(int id)>;
+
+  TableWindow(HINSTANCE instance, const WindowSpec& spec, CommandHandler on_command);
+  TableWindow(const TableWindow&) = delete;
+  TableWindow& operator=(const TableWindow&) = delete;
+  ~TableWindow();
+
+  HWND hwnd() const { return hwnd_; }
+  // The control of that name; throws std::logic_error for a name the table lacks.
+  HWND Control(std::string_view name) const;
+  // Shows the window with the keyboard focus on the first control in the tab order.
+  void Show();
+  // Destroys the window now; later calls do nothing.
+  void Destroy();
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateControls();
+  void LoadPictures();
+  void Command(int id);
+  void Place(UINT dpi);
+  void Layout(UINT dpi);
+  RECT PlaceOf(const ControlSpec& control, UINT dpi) const;
+  const ControlSpec* SpecOf(HWND control) const;
+  HBRUSH Colour(HDC dc, HWND control);
+  void Draw(const DRAWITEMSTRUCT& item);
+  void SetIcons(UINT dpi);
+
+  HINSTANCE instance_;
+  const WindowSpec& spec_;
+  CommandHandler on_command_;
+  HWND hwnd_ = nullptr;
+  std::vector<HWND> controls_;     // in the table's order
+  std::vector<UniqueFont> fonts_;  // one per control, for the current DPI
+  UniqueBitmap picture_;
+  UniqueEnhMetaFile drawing_;
+  UniqueIcon big_icon_;
+  UniqueIcon small_icon_;
+  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+  std::exception_ptr init_error_;
+};
+
+}  // namespace plindor::win32
