@@ -7,7 +7,7 @@
 #include <string>
 
 #include "desktop/texts.h"
-#include "qt/sample_project.h"
+#include "sample_project.h"
 #include "temp_dir.h"
 #include "win32/module_path.h"
 #include "window_queries.h"
