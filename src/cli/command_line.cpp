@@ -7,6 +7,9 @@
 
 #include <version/version_record.h>
 
+#include "cli/terminal_text.h"
+#include "cli/utf8_path.h"
+
 namespace plindor::cli {
 
 namespace {
@@ -17,11 +20,20 @@ constexpr char kDescription[] =
 
 constexpr char kFooter[] =
     "Each PATH is a project file, or with --recursive a folder searched for project files\n"
-    "(*.vbp in any letter case, in sorted order). Component paths resolve against the\n"
-    "project's own folder. Progress goes to standard output, one line per file.\n"
+    "(*.vbp in any letter case, in sorted order); a folder that can't be searched is an error\n"
+    "and the others are searched all the same. Component paths resolve against the project's\n"
+    "own folder. Progress goes to standard output, one line per file; control characters in\n"
+    "names and messages are shown as C escapes (\\n, \\t, \\e, \\x1b), so a file is always\n"
+    "one line. In diff headers a name with such characters, a quote, a backslash or non-ASCII\n"
+    "bytes is quoted with C escapes, as GNU diff does and GNU patch reads.\n"
     "\n"
-    "Exit status: 0 every project was repaired (or would be), 1 any project failed,\n"
-    "2 usage error.\n"
+    "Each file is rewritten in place through the handle that read it, after a backup of the\n"
+    "bytes about to change is on the disk (<name>.plindor-backup, removed once the new bytes\n"
+    "are on the disk). A run that was interrupted leaves that backup; the next run puts the\n"
+    "file back from it first. Ctrl-C waits until the files being rewritten are consistent.\n"
+    "\n"
+    "Exit status: 0 every project was repaired (or would be), 1 any project or folder failed\n"
+    "or standard output could not be written (the repair goes on regardless), 2 usage error.\n"
     "\n"
     "Example:\n"
     "  plindor-cli --dry-run --recursive legacy/   # what would change\n"
@@ -39,7 +51,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
                        "Print the product name and version and exit");
   app.add_option("PATH", options.paths, "Project file, or with --recursive a folder")
       ->required()
-      ->check(CLI::ExistingPath);
+      ->check(
+          [](const std::string& path) {
+            std::error_code error;
+            if (std::filesystem::exists(PathFromUtf8(path), error)) return std::string();
+            return "Path does not exist: " + ForTerminal(path);
+          },
+          "PATH");
   app.add_flag("-r,--recursive", options.recursive,
                "Search folders given as PATH, and their subfolders, for project files");
   auto* dry_run =
@@ -63,8 +81,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
   if (!options.recursive) {
     for (const std::string& path : options.paths) {
       std::error_code ignored;
-      if (std::filesystem::is_directory(path, ignored)) {
-        err << "PATH: " << path << " is a folder; search it with --recursive\n"
+      if (std::filesystem::is_directory(PathFromUtf8(path), ignored)) {
+        err << "PATH: " << ForTerminal(path) << " is a folder; search it with --recursive\n"
             << "Run with --help for more information.\n";
         return {std::nullopt, kExitUsage};
       }

@@ -1,23 +1,17 @@
 #include <iostream>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <stdio.h>
-#endif
+#include <string>
+#include <vector>
 
 #include "cli/command_line.h"
+#include "cli/process_setup.h"
 #include "cli/project_runner.h"
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  // The same bytes on every system. Text mode would turn the CRLF line ends a diff quotes from
-  // the files into CR CR LF, and a patch made from it would no longer apply.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-#endif
-  const plindor::cli::CommandLine command_line =
-      plindor::cli::ParseCommandLine(argc, argv, std::cout, std::cerr);
+  const plindor::cli::ProcessSetup process(argc, argv);
+  std::vector<const char*> arguments;
+  for (const std::string& argument : process.arguments()) arguments.push_back(argument.c_str());
+  const plindor::cli::CommandLine command_line = plindor::cli::ParseCommandLine(
+      static_cast<int>(arguments.size()), arguments.data(), std::cout, std::cerr);
   if (!command_line.options) return command_line.exit_status;
   return plindor::cli::RunBatch(*command_line.options, std::cout, std::cerr);
 }

@@ -1,37 +1,43 @@
 #include "cli/project_discovery.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <string>
-#include <string_view>
 #include <system_error>
+
+#include "cli/utf8_path.h"
+#include "repair/ascii.h"
 
 namespace plindor::cli {
 
-bool IsProjectFileName(const std::filesystem::path& path) {
-  constexpr std::string_view kExtension = ".vbp";
-  const std::string extension = path.extension().string();
-  if (extension.size() != kExtension.size()) return false;
-  for (std::size_t i = 0; i < extension.size(); ++i) {
-    char c = extension[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kExtension[i]) return false;
-  }
-  return true;
+namespace fs = std::filesystem;
+
+bool IsProjectFileName(const fs::path& path) {
+  return repair::EqualsIgnoringAsciiCase(Utf8FromPath(path.extension()), ".vbp");
 }
 
-std::vector<std::filesystem::path> FindProjects(const std::filesystem::path& folder) {
-  namespace fs = std::filesystem;
-  std::vector<fs::path> projects;
-  for (const fs::directory_entry& entry :
-       fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied)) {
-    std::error_code ignored;  // a dangling link is simply not a project
-    if (IsProjectFileName(entry.path()) && entry.is_regular_file(ignored)) {
-      projects.push_back(entry.path());
+ProjectSearch FindProjects(const fs::path& folder) {
+  ProjectSearch search;
+  std::vector<fs::path> pending = {folder};
+  while (!pending.empty()) {
+    const fs::path current = std::move(pending.back());
+    pending.pop_back();
+    std::error_code error;
+    fs::directory_iterator entries(current, error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+      const fs::directory_entry& entry = *entries;
+      std::error_code ignored;  // a dangling link is simply not a project
+      if (entry.is_symlink(ignored) ? false : entry.is_directory(ignored)) {
+        pending.push_back(entry.path());
+      } else if (IsProjectFileName(entry.path()) && entry.is_regular_file(ignored)) {
+        search.projects.push_back(entry.path());
+      }
+    }
+    if (error) {
+      search.failures.push_back("cannot search the folder \"" + Utf8FromPath(current) +
+                                "\": " + error.message());
     }
   }
-  std::sort(projects.begin(), projects.end());
-  return projects;
+  std::ranges::sort(search.projects);
+  return search;
 }
 
 }  // namespace plindor::cli

@@ -10,7 +10,10 @@
 #include "cli/change_report.h"
 #include "cli/project_discovery.h"
 #include "cli/terminal_log.h"
+#include "cli/terminal_text.h"
 #include "cli/unified_diff.h"
+#include "cli/utf8_path.h"
+#include "desktop/fixup_run.h"
 #include "repair/disk_file_system.h"
 #include "repair/repair_error.h"
 #include "repair/repairer.h"
@@ -21,17 +24,11 @@ namespace {
 
 // The name a diff gives a file: relative to `base` where that reads naturally, with forward
 // slashes on every system, which is what patch tools take.
-std::string DiffName(const std::filesystem::path& location, const std::filesystem::path& base) {
-  const std::filesystem::path normal = location.lexically_normal();
+std::string DiffName(const std::string& location, const std::filesystem::path& base) {
+  const std::filesystem::path normal = PathFromUtf8(location).lexically_normal();
   const std::filesystem::path relative = normal.lexically_relative(base);
-  if (relative.empty() || *relative.begin() == "..") return normal.generic_string();
-  return relative.generic_string();
-}
-
-// The engine takes paths as UTF-8 bytes on every system (on Linux, whatever bytes the names are).
-std::string ToEngine(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
+  if (relative.empty() || *relative.begin() == "..") return GenericUtf8FromPath(normal);
+  return GenericUtf8FromPath(relative);
 }
 
 // An absolute path without "." elements, in the system's own separators (on Windows a path
@@ -55,8 +52,8 @@ bool ProjectRunner::Run(const std::filesystem::path& project) {
 
   std::optional<std::string> failure;
   try {
-    repair::Repairer(files, log, ToEngine(project.parent_path()), &changes)
-        .FixProjectFile(ToEngine(project));
+    repair::Repairer(files, log, Utf8FromPath(project.parent_path()), &changes)
+        .FixProjectFile(Utf8FromPath(project));
   } catch (const repair::RepairError& e) {
     failure = e.what();
   }
@@ -85,22 +82,22 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
                                          : RunMode::kRepair;
   const std::filesystem::path base = std::filesystem::current_path();
 
-  // Every path is made absolute up front: each run moves the current directory.
+  // Every path is made absolute up front, so that what a run prints names it fully.
   std::vector<std::filesystem::path> projects;
-  std::ostream& failures = mode == RunMode::kDiff ? err : out;  // keeps a diff clean
   bool ok = true;
-  for (const std::string& path : options.paths) {
+  for (const std::string& argument : options.paths) {
+    const std::filesystem::path path = PathFromUtf8(argument);
     std::error_code error;
     if (options.recursive && std::filesystem::is_directory(path, error)) {
-      try {
-        const std::vector<std::filesystem::path> found = FindProjects(path);
-        if (found.empty()) err << "No project files found in " << path << "\n";
-        for (const auto& project : found) projects.push_back(Absolute(project));
-      } catch (const std::filesystem::filesystem_error& e) {
-        failures << "Error: cannot search the folder \"" << path << "\": " << e.code().message()
-                 << "\n";
+      const ProjectSearch search = FindProjects(path);
+      for (const std::string& failure : search.failures) {
+        err << desktop::kErrorPrefix << ForTerminal(failure) << "\n";
         ok = false;
       }
+      if (search.projects.empty() && search.failures.empty()) {
+        err << "No project files found in " << ForTerminal(argument) << "\n";
+      }
+      for (const auto& project : search.projects) projects.push_back(Absolute(project));
     } else {
       projects.push_back(Absolute(path));
     }
@@ -111,7 +108,7 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
 
   out.flush();
   if (!out) {
-    err << "Error: cannot write to standard output\n";
+    err << desktop::kErrorPrefix << "cannot write to standard output\n";
     return kExitFailure;
   }
   return ok ? kExitSuccess : kExitFailure;

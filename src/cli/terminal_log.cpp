@@ -1,20 +1,28 @@
 #include "cli/terminal_log.h"
 
+#include "cli/terminal_text.h"
 #include "desktop/fixup_run.h"
 
 namespace plindor::cli {
 
 void TerminalLog::Append(std::string_view text) {
-  std::string line(text);
-  if (line.ends_with("\r\n")) line.erase(line.size() - 2, 1);
-  if (hold_) {
-    held_ += line;
-  } else {
-    out_ << line << std::flush;
+  // The engine hands over whole lines ending in CR LF, as the window's log box wants.
+  if (text.ends_with("\r\n")) {
+    text.remove_suffix(2);
+  } else if (text.ends_with('\n')) {
+    text.remove_suffix(1);
   }
+  Line(text);
 }
 
-void TerminalLog::Line(std::string_view line) { Append(std::string(line) + "\n"); }
+void TerminalLog::Line(std::string_view line) {
+  const std::string shown = ForTerminal(line) + "\n";
+  if (hold_) {
+    held_ += shown;
+  } else {
+    out_ << shown << std::flush;
+  }
+}
 
 void TerminalLog::Complete() {
   Line(desktop::kFixupCompleted);
@@ -22,7 +30,7 @@ void TerminalLog::Complete() {
 }
 
 void TerminalLog::Fail(std::string_view message) {
-  failures_ << held_ << desktop::kErrorPrefix << message << "\n"
+  failures_ << held_ << desktop::kErrorPrefix << ForTerminal(message) << "\n"
             << desktop::kFixupStopped << "\n"
             << std::flush;
   held_.clear();

@@ -9,8 +9,9 @@
 namespace plindor::cli {
 
 // The progress of one project on a terminal. The engine ends its lines in CR LF, as the window's
-// log box wants; here they end in LF alone, as terminals and pipes want. A held log shows
-// nothing unless the project fails, and then shows everything (for --quiet and --diff).
+// log box wants; here they end in LF alone, as terminals and pipes want, and control characters
+// in them are escaped (see ForTerminal). A held log shows nothing unless the project fails, and
+// then shows everything (for --quiet and --diff).
 class TerminalLog final : public repair::ProgressLog {
  public:
   // Lines go to `out`; a failure and the lines held before it go to `failures`.
@@ -19,6 +20,7 @@ class TerminalLog final : public repair::ProgressLog {
   TerminalLog(const TerminalLog&) = delete;
   TerminalLog& operator=(const TerminalLog&) = delete;
 
+  // Takes one whole line.
   void Append(std::string_view text) override;
   // Writes `line` and a line end.
   void Line(std::string_view line);

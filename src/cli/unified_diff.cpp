@@ -1,7 +1,5 @@
 #include "cli/unified_diff.h"
 
-#include <dtl/dtl.hpp>
-
 #include <algorithm>
 #include <cstddef>
 #include <vector>
@@ -51,19 +49,13 @@ std::vector<Edit> LineByLine(const std::vector<std::string_view>& old_lines,
   return edits;
 }
 
-// The library's shortest edit script, for texts whose line counts differ. Its cost grows with
-// the size times the number of differences.
-std::vector<Edit> ShortestEditScript(const std::vector<std::string_view>& old_lines,
-                                     const std::vector<std::string_view>& new_lines) {
-  dtl::Diff<std::string_view> diff(old_lines, new_lines);
-  diff.compose();
+// Texts whose line counts differ, which the repair never makes: every old line out, every new
+// line in. Correct, if not the shortest.
+std::vector<Edit> Replacement(const std::vector<std::string_view>& old_lines,
+                              const std::vector<std::string_view>& new_lines) {
   std::vector<Edit> edits;
-  for (const auto& [line, info] : diff.getSes().getSequence()) {
-    edits.push_back({info.type == dtl::SES_ADD      ? '+'
-                     : info.type == dtl::SES_DELETE ? '-'
-                                                    : ' ',
-                     line});
-  }
+  for (const std::string_view line : old_lines) edits.push_back({'-', line});
+  for (const std::string_view line : new_lines) edits.push_back({'+', line});
   return edits;
 }
 
@@ -78,16 +70,67 @@ std::string Range(char sign, std::size_t lines_before, std::size_t count) {
 
 }  // namespace
 
+std::string QuotedDiffName(std::string_view name) {
+  const auto plain = [](unsigned char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; };
+  if (std::ranges::all_of(name, [&](char c) { return plain(static_cast<unsigned char>(c)); })) {
+    return std::string(name);
+  }
+  std::string quoted = "\"";
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (byte) {
+      case '"':
+        quoted += "\\\"";
+        break;
+      case '\\':
+        quoted += "\\\\";
+        break;
+      case '\a':
+        quoted += "\\a";
+        break;
+      case '\b':
+        quoted += "\\b";
+        break;
+      case '\f':
+        quoted += "\\f";
+        break;
+      case '\n':
+        quoted += "\\n";
+        break;
+      case '\r':
+        quoted += "\\r";
+        break;
+      case '\t':
+        quoted += "\\t";
+        break;
+      case '\v':
+        quoted += "\\v";
+        break;
+      default:
+        if (plain(byte)) {
+          quoted += c;
+        } else {
+          quoted.append(1, '\\')
+              .append(1, static_cast<char>('0' + (byte >> 6)))
+              .append(1, static_cast<char>('0' + ((byte >> 3) & 7)))
+              .append(1, static_cast<char>('0' + (byte & 7)));
+        }
+    }
+  }
+  return quoted + "\"";
+}
+
 std::string UnifiedDiff(std::string_view name, std::string_view before, std::string_view after) {
   if (before == after) return {};
   const std::vector<std::string_view> old_lines = SplitLines(before);
   const std::vector<std::string_view> new_lines = SplitLines(after);
   const std::vector<Edit> edits = old_lines.size() == new_lines.size()
                                       ? LineByLine(old_lines, new_lines)
-                                      : ShortestEditScript(old_lines, new_lines);
+                                      : Replacement(old_lines, new_lines);
 
+  const std::string quoted = QuotedDiffName(name);
   std::string out;
-  out.append("--- ").append(name).append("\n+++ ").append(name).append("\n");
+  out.append("--- ").append(quoted).append("\n+++ ").append(quoted).append("\n");
   std::size_t old_line = 0;  // lines of each side before edits[next]
   std::size_t new_line = 0;
   std::size_t next = 0;

@@ -1,13 +1,20 @@
 // Runs the built plindor-cli as a user would, on trees of sample projects.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,8 +35,9 @@ using plindor::testing::TempDir;
 using plindor::testing::WriteFile;
 using ::testing::HasSubstr;
 
-ProgramResult Cli(const std::vector<std::string>& args, const fs::path& cwd) {
-  return plindor::testing::RunProgram(PLINDOR_CLI_BINARY, args, cwd);
+ProgramResult Cli(const std::vector<std::string>& args, const fs::path& cwd,
+                  plindor::testing::RunOptions options = {}) {
+  return plindor::testing::RunProgram(PLINDOR_CLI_BINARY, args, cwd, options);
 }
 
 const std::string kOldCommonControls =
@@ -315,6 +323,8 @@ struct UsageCase {
   const char* message;  // part of what standard error says
 };
 
+void PrintTo(const UsageCase& row, std::ostream* out) { *out << row.name; }
+
 class UsageError : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageError, ExitsWithTwoAndExplainsOnStandardError) {
@@ -339,6 +349,214 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"DiffAndDryRun", {"--diff", "--dry-run", "App.vbp"}, "exclude"},
                       UsageCase{"OptionNameAfterDoubleDash", {"--", "--help"}, "--help"}),
     [](const ::testing::TestParamInfo<UsageCase>& row) { return std::string(row.param.name); });
+
+// Every file of the tree under `root`, by relative path, with its bytes.
+std::map<std::string, std::string> Contents(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) {
+      files[entry.path().lexically_relative(root).string()] = ReadFile(entry.path());
+    }
+  }
+  return files;
+}
+
+// A tree handed over by someone else, whose names mean harm: a project whose name holds a
+// whole patch of its own, and forms whose names hold a tab, quotes, a backslash and non-ASCII.
+void WriteHostileTree(const fs::path& root) {
+  const std::string project =
+      "a\n--- .profile\n+++ .profile\n@@ -0,0 +1 @@\n+echo INJECTED\n\\ z.vbp";
+  const std::vector<std::string> forms = {"tab\there.frm", "say \"hi\".frm", "back\\slash.frm",
+                                          "Gr\xc3\xb6\xc3\x9f"
+                                          "e.frm",
+                                          "plain.frm"};
+  std::string entries = kOldCommonControls;
+  for (const std::string& form : forms) {
+    entries += "Form=" + form + "\r\n";
+    WriteFile(root / "untrusted" / form, kOldForm);
+  }
+  WriteFile(root / "untrusted" / project, entries);
+}
+
+// A diff must name every file so that patch applies it there and nowhere else.
+TEST(HostileNames, DiffAppliesWithPatchExactlyAsTheRealRunRepairs) {
+  const TempDir root;
+  WriteHostileTree(root.path() / "real");
+  WriteHostileTree(root.path() / "patched");
+
+  const ProgramResult diff = Cli({"--diff", "-r", "untrusted"}, root.path() / "patched");
+  ASSERT_EQ(diff.exit_status, 0) << diff.err;
+  WriteFile(root.path() / "fix.patch", diff.out);
+  const int patched = std::system(
+      ("cd '" + (root / "patched") + "' && patch -p0 --batch --silent < ../fix.patch").c_str());
+  ASSERT_EQ(patched, 0) << diff.out;
+
+  const ProgramResult real = Cli({"-r", "untrusted"}, root.path() / "real");
+  ASSERT_EQ(real.exit_status, 0) << real.err;
+  EXPECT_EQ(Contents(root.path() / "patched"), Contents(root.path() / "real"));
+  EXPECT_FALSE(fs::exists(root.path() / "patched/.profile"));
+}
+
+TEST(HostileNames, EachFileIsOneLineWithNoControlCharacter) {
+  const TempDir root;
+  const std::string form = "evil\x1b[2J\rFixup completed..frm";
+  WriteFile(root.path() / "App.vbp", "Form=" + form + "\r\nForm=gone\x1b]0;owned\x07.frm\r\n");
+  WriteFile(root.path() / form, kOldForm);
+
+  const ProgramResult result = Cli({"App.vbp"}, root.path());
+
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.out, "Fixing " + root / "App.vbp" +
+                            "\n"
+                            "   fixing evil\\e[2J\\rFixup completed..frm\n"
+                            "   fixing gone\\e]0;owned\\x07.frm\n"
+                            "Error: cannot open \"gone\\e]0;owned\\x07.frm\" for reading: No such "
+                            "file or directory\n"
+                            "Fixup stopped.\n");
+}
+
+// Folders given to --recursive that can't be searched are errors, not silence.
+TEST(Recursive, EveryFolderThatCannotBeReadIsAnError) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the program as another user";
+  const TempDir root;
+  WriteFile(root.path() / "tree/ok/App.vbp", "Form=Main.frm\r\n");
+  WriteFile(root.path() / "tree/ok/Main.frm", kOldForm);
+  WriteFile(root.path() / "tree/locked/Hidden.vbp", "Type=Exe\r\n");
+  for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
+    fs::permissions(entry.path(),
+                    entry.is_directory()
+                        ? fs::perms::all
+                        : fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                             fs::perms::others_exec));
+  }
+  fs::permissions(root.path(), fs::perms::all);
+  fs::permissions(root.path() / "tree/locked", fs::perms::none);
+
+  const ProgramResult result = Cli({"-r", "tree"}, root.path(), {.drop_root = true});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "Error: cannot search the folder \"tree/locked\": Permission denied\n");
+  EXPECT_EQ(result.out,
+            "Fixing " + root / "tree/ok/App.vbp" + "\n   fixing Main.frm\nFixup completed.\n");
+  EXPECT_EQ(ReadFile(root.path() / "tree/ok/Main.frm"), Repaired(kOldForm, false));
+
+  fs::permissions(root.path() / "tree", fs::perms::none);
+  const ProgramResult top = Cli({"-r", "tree"}, root.path(), {.drop_root = true});
+  fs::permissions(root.path() / "tree", fs::perms::all);
+  fs::permissions(root.path() / "tree/locked", fs::perms::all);
+  EXPECT_EQ(top.exit_status, 1);
+  EXPECT_EQ(top.err, "Error: cannot search the folder \"tree\": Permission denied\n");
+}
+
+// `plindor-cli -r tree | head -c 0`: the repair goes on to the end, and says once that its
+// output was lost.
+TEST_F(SampleTree, ClosedOutputDoesNotStopTheRepair) {
+  const ProgramResult result = Cli({"-r", "."}, root.path(), {.closed_pipe = true});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "Error: cannot write to standard output\n");
+  EXPECT_EQ(ReadFile(At("healthy/Main.frm")), Repaired(kOldForm, false));
+  EXPECT_EQ(ReadFile(At("healthy/Gauge.ctl")), Repaired(kOldControl, false));
+  EXPECT_EQ(ReadFile(At("broken/Start.frm")), Repaired(kOldForm, false));
+}
+
+// What a dry run says of a file, a real run then does: the same outcome, the same message.
+struct Prediction {
+  const char* name;
+  // Makes Form.frm (or what is there instead); false when this system can't.
+  std::function<bool(const fs::path& folder)> arrange;
+  bool needs_root;
+};
+
+void PrintTo(const Prediction& row, std::ostream* out) { *out << row.name; }
+
+// Sets an inode flag (chattr +a, +i); false where the file system or the user can't.
+bool SetInodeFlag(const fs::path& path, int flag) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  const bool set = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                   (flags |= flag, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  if (fd >= 0) ::close(fd);
+  return set;
+}
+
+void ClearInodeFlags(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+    flags &= ~(FS_APPEND_FL | FS_IMMUTABLE_FL);
+    (void)::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  }
+  if (fd >= 0) ::close(fd);
+}
+
+class DryRunPredicts : public ::testing::TestWithParam<Prediction> {};
+
+TEST_P(DryRunPredicts, TheRealRunsOutcomeAndMessage) {
+  if (GetParam().needs_root && ::geteuid() != 0) GTEST_SKIP() << "needs root";
+  const TempDir root;
+  WriteFile(root.path() / "App.vbp", "Form=Form.frm\r\n");
+  if (!GetParam().arrange(root.path())) GTEST_SKIP() << "this file system can't set that up";
+  const std::string before = fs::is_regular_file(root.path() / "Form.frm")
+                                 ? ReadFile(root.path() / "Form.frm")
+                                 : std::string();
+
+  const ProgramResult dry = Cli({"--dry-run", "App.vbp"}, root.path());
+  const ProgramResult real = Cli({"App.vbp"}, root.path());
+  ClearInodeFlags(root.path() / "Form.frm");
+
+  EXPECT_EQ(dry.exit_status, real.exit_status);
+  const auto error_line = [](const std::string& out) {
+    const std::size_t at = out.find("Error: ");
+    return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
+  };
+  EXPECT_EQ(error_line(dry.out), error_line(real.out)) << dry.out << real.out;
+  const bool would_change = dry.out.find("Would change Form.frm") != std::string::npos;
+  const bool unchanged = dry.out.find("Unchanged: Form.frm") != std::string::npos;
+  const std::string after = fs::is_regular_file(root.path() / "Form.frm")
+                                ? ReadFile(root.path() / "Form.frm")
+                                : std::string();
+  EXPECT_EQ(would_change, real.exit_status == 0 && after != before) << dry.out;
+  EXPECT_EQ(unchanged, real.exit_status == 0 && after == before) << dry.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DryRunPredicts,
+    ::testing::Values(
+        Prediction{"Unchanged",
+                   [](const fs::path& f) { return WriteFile(f / "Form.frm", kCleanForm), true; },
+                   false},
+        Prediction{"Changed",
+                   [](const fs::path& f) { return WriteFile(f / "Form.frm", kOldForm), true; },
+                   false},
+        Prediction{"Missing", [](const fs::path&) { return true; }, false},
+        Prediction{"ReadOnly",
+                   [](const fs::path& f) {
+                     WriteFile(f / "Form.frm", kOldForm);
+                     fs::permissions(f / "Form.frm", fs::perms::owner_read);
+                     return true;
+                   },
+                   false},
+        Prediction{"AppendOnly",
+                   [](const fs::path& f) {
+                     WriteFile(f / "Form.frm", kOldForm);
+                     return SetInodeFlag(f / "Form.frm", FS_APPEND_FL);
+                   },
+                   true},
+        Prediction{"Immutable",
+                   [](const fs::path& f) {
+                     WriteFile(f / "Form.frm", kOldForm);
+                     return SetInodeFlag(f / "Form.frm", FS_IMMUTABLE_FL);
+                   },
+                   true},
+        Prediction{"AFolder",
+                   [](const fs::path& f) { return fs::create_directory(f / "Form.frm"); }, false},
+        Prediction{"AmbiguousLetterCase",
+                   [](const fs::path& f) {
+                     WriteFile(f / "FORM.frm", kOldForm);
+                     WriteFile(f / "form.FRM", kOldForm);
+                     return true;
+                   },
+                   false}),
+    [](const ::testing::TestParamInfo<Prediction>& row) { return std::string(row.param.name); });
 
 TEST(Information, VersionNamesTheProductAndVersion) {
   const ProgramResult result = Cli({"--version"}, "/");

@@ -33,9 +33,11 @@ TEST(FindProjects, ListsProjectFilesAtAnyDepthInSortedOrder) {
   fs::create_directories(root.path() / "folder.vbp");  // a folder is never a project
 
   std::vector<std::string> found;
-  for (const fs::path& path : FindProjects(root.path())) {
+  const ProjectSearch search = FindProjects(root.path());
+  for (const fs::path& path : search.projects) {
     found.push_back(path.lexically_relative(root.path()).generic_string());
   }
+  EXPECT_THAT(search.failures, ::testing::IsEmpty());
   EXPECT_THAT(found, ::testing::ElementsAre("a/b.vbp", "a/c/Deep.vbp", "b/Second.VBP", "z.vbp"));
 }
 
@@ -50,16 +52,21 @@ TEST(FindProjects, TakesLinksToFilesButFollowsNoLinkedFolder) {
   fs::create_symlink(root.path() / "z.vbp", root.path() / "alias.vbp");
 
   std::vector<std::string> found;
-  for (const fs::path& path : FindProjects(root.path())) {
+  for (const fs::path& path : FindProjects(root.path()).projects) {
     found.push_back(path.lexically_relative(root.path()).string());
   }
   EXPECT_THAT(found, ::testing::ElementsAre("a/b.vbp", "alias.vbp", "z.vbp"));
 }
 #endif
 
-TEST(FindProjects, FailsOnAFolderThatIsNotThere) {
+TEST(FindProjects, AFolderThatIsNotThereIsAFailure) {
   const TempDir root;
-  EXPECT_THROW(FindProjects(root.path() / "missing"), fs::filesystem_error);
+  const ProjectSearch search = FindProjects(root.path() / "missing");
+  EXPECT_THAT(search.projects, ::testing::IsEmpty());
+  ASSERT_EQ(search.failures.size(), 1u);
+  EXPECT_THAT(search.failures[0],
+              ::testing::StartsWith("cannot search the folder \"" +
+                                    (root.path() / "missing").string() + "\": "));
 }
 
 }  // namespace

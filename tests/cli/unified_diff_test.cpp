@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace plindor::cli {
@@ -13,6 +14,8 @@ struct DiffCase {
   std::string after;
   std::string diff;
 };
+
+void PrintTo(const DiffCase& row, std::ostream* out) { *out << row.name; }
 
 class UnifiedDiffTest : public ::testing::TestWithParam<DiffCase> {};
 
@@ -45,12 +48,30 @@ INSTANTIATE_TEST_SUITE_P(
                            "\\ No newline at end of file\n"},
         DiffCase{"AddingTheLastLineEndIsAChange", "a\nb", "a\nb\n",
                  kHeader + "@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+b\n"},
-        DiffCase{"InsertedLine", "1\n2\n3\n4\n5\n", "1\n2\nx\n3\n4\n5\n",
-                 kHeader + "@@ -1,5 +1,6 @@\n 1\n 2\n+x\n 3\n 4\n 5\n"},
-        DiffCase{"RemovedAndChangedLines", "a\nb\nc\nd\n", "a\nC\nd\n",
-                 kHeader + "@@ -1,4 +1,3 @@\n a\n-b\n-c\n+C\n d\n"},
+        // Line counts the repair never changes: one hunk replaces every line.
+        DiffCase{"OtherLineCount", "1\n2\n", "1\nx\n2\n",
+                 kHeader + "@@ -1,2 +1,3 @@\n-1\n-2\n+1\n+x\n+2\n"},
         DiffCase{"FromEmpty", "", "a\n", kHeader + "@@ -0,0 +1 @@\n+a\n"}),
     [](const ::testing::TestParamInfo<DiffCase>& row) { return std::string(row.param.name); });
+
+// No name can end its header line early or be read back as another.
+TEST(QuotedDiffName, EscapesWhatWouldBreakTheHeaderTheWayGnuDiffDoes) {
+  struct Row {
+    std::string name, quoted;
+  };
+  for (const Row& row : {
+           Row{"Forms/Main.frm", "Forms/Main.frm"},
+           Row{"with space.frm", "with space.frm"},
+           Row{"a\n--- .profile", "\"a\\n--- .profile\""},
+           Row{"tab\there", "\"tab\\there\""},
+           Row{"say \"hi\"", "\"say \\\"hi\\\"\""},
+           Row{"back\\slash", "\"back\\\\slash\""},
+           Row{"\x1b[2J", "\"\\033[2J\""},
+           Row{"caf\xc3\xa9", "\"caf\\303\\251\""},
+       }) {
+    EXPECT_EQ(QuotedDiffName(row.name), row.quoted);
+  }
+}
 
 }  // namespace
 }  // namespace plindor::cli
