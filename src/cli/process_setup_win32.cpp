@@ -1,11 +1,12 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <windows.h>
+// After windows.h, which it needs.
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 #include <stdio.h>
-#include <windows.h>
 
 #include <string_view>
 

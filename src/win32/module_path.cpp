@@ -4,6 +4,9 @@
 
 #include <stdexcept>
 
+#include "repair/repairer.h"
+#include "win32/text_encoding.h"
+
 namespace plindor::win32 {
 
 std::wstring ProgramPath() {
@@ -23,12 +26,7 @@ std::wstring ProgramPath() {
 std::wstring ProgramFolder() { return FolderOf(ProgramPath()); }
 
 std::wstring FolderOf(const std::wstring& full_path) {
-  std::wstring path = full_path;
-  const std::size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return path;
-  // "C:" alone would name the drive's current folder, not its root.
-  path.resize(slash == 2 && path[1] == L':' ? slash + 1 : slash);
-  return path;
+  return WideFromUtf8(repair::FolderOf(Utf8FromWide(full_path)));
 }
 
 }  // namespace plindor::win32

@@ -24,12 +24,6 @@ TEST(TwipsTest, ScaleWithTheDpiToTheNearestPixel) {
   EXPECT_EQ(PointsToPixels(8.25, 144), 17);  // 16.5 rounds up
 }
 
-TEST(FolderOfTest, KeepsTheBackslashOfADrivesRoot) {
-  EXPECT_EQ(FolderOf(L"C:\\Projects\\App.vbp"), L"C:\\Projects");
-  EXPECT_EQ(FolderOf(L"C:\\App.vbp"), L"C:\\");
-  EXPECT_EQ(FolderOf(L"\\\\server\\share\\App.vbp"), L"\\\\server\\share");
-}
-
 TEST(DecodeLogTextTest, ShowsUtf8AsSuchAndNeverDropsAByte) {
   EXPECT_EQ(DecodeLogText("Caf\xC3\xA9"), L"Caf\u00e9");
   // Whatever the code page, every byte becomes a character.
