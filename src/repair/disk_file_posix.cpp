@@ -58,21 +58,6 @@ bool IsPseudoFileSystem(int fd) {
   }
 }
 
-// Reserves `capacity` bytes for `text`. A large buffer is asked to be backed by huge pages:
-// filling a whole file's worth of fresh 4 KiB pages costs more in page faults than the copy.
-void ReserveLarge(std::string& text, std::size_t capacity) {
-  text.reserve(capacity);
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  if (capacity < 2 * kHuge) return;
-  const auto begin = reinterpret_cast<std::uintptr_t>(text.data());
-  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-  const std::uintptr_t last = (begin + capacity) & ~(kHuge - 1);
-  // Only a hint: where huge pages are off or the memory is not eligible, nothing changes.
-  if (last > first) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-}
-
 // Large writes go in slices, each handed to the disk as soon as it is written, so that the
 // flush which follows finds most of the work done.
 constexpr std::size_t kSlice = std::size_t{8} << 20;
@@ -105,7 +90,7 @@ Status ReadToEnd(int fd, std::string& out) {
     expected = static_cast<std::size_t>(info.st_size);
   out.clear();
   // The one byte more than expected is where the end shows.
-  ReserveLarge(out, expected + 1);
+  out.reserve(expected + 1);
   out.resize(expected + 1);
   std::size_t size = 0;
   while (true) {

@@ -87,8 +87,9 @@ void Repairer::FailAt(Staged& staged, const std::string& error) {
   throw RepairError(error);
 }
 
-std::string Repairer::Stage(std::string_view heading, const std::string& base,
-                            const std::string& path, FileRole role, std::span<const Rule> table) {
+const std::string& Repairer::Stage(std::string_view heading, const std::string& base,
+                                   const std::string& path, FileRole role,
+                                   std::span<const Rule> table) {
   auto staged = std::make_unique<Staged>();
   staged->line = std::string(heading) + path + "\r\n";
   staged->path = path;
@@ -150,6 +151,7 @@ void Repairer::FixComponentFile(const std::string& path) {
 }
 
 void Repairer::FixProjectFile(const std::string& path) {
+  // Copied: the project's batch may be committed and let go while its entries are walked.
   const std::string text = Stage("Fixing ", {}, path, FileRole::kProject, kProjectRules);
   ForEachLine(text, [this](std::string_view line) {
     if (StartsWithIgnoringAsciiCase(line, kFormKey)) {

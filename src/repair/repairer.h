@@ -43,9 +43,10 @@ class Repairer final {
  private:
   struct Staged;
 
-  // Opens, reads, repairs and prepares one file; returns the text it will be rewritten with.
-  std::string Stage(std::string_view heading, const std::string& base, const std::string& path,
-                    FileRole role, std::span<const Rule> table);
+  // Opens, reads, repairs and prepares one file; returns the text it will be rewritten with,
+  // which lives until the file is committed.
+  const std::string& Stage(std::string_view heading, const std::string& base,
+                           const std::string& path, FileRole role, std::span<const Rule> table);
   // Rewrites the staged files and logs them; throws at the first that fails.
   void Commit();
   // Ends the repair at a file that could not be staged: the files before it are committed

@@ -43,18 +43,16 @@ std::string Replace(std::string_view text, const std::vector<RuleMatch>& matches
     size = size - table[m.rule].find.size() + table[m.rule].replacement.size();
   }
   std::string result;
-  result.resize(size);
-  char* out = result.data();
+  // Appended into reserved room, so that no byte is written twice.
+  result.reserve(size);
   std::size_t copied_to = 0;
   for (const RuleMatch& m : matches) {
     const Rule& rule = table[m.rule];
-    std::memcpy(out, text.data() + copied_to, m.offset - copied_to);
-    out += m.offset - copied_to;
-    std::memcpy(out, rule.replacement.data(), rule.replacement.size());
-    out += rule.replacement.size();
+    result.append(text.substr(copied_to, m.offset - copied_to));
+    result.append(rule.replacement);
     copied_to = m.offset + rule.find.size();
   }
-  std::memcpy(out, text.data() + copied_to, text.size() - copied_to);
+  result.append(text.substr(copied_to));
   return result;
 }
 
