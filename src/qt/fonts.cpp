@@ -1,14 +1,24 @@
 #include "qt/fonts.h"
 
-#include <QFont>
+#include <QFontDatabase>
 #include <QStringList>
 
 namespace plindor::qt {
 
-void InstallFontSubstitutions() {
-  QFont::insertSubstitutions(
-      QStringLiteral("MS Sans Serif"),
-      QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+QString LayoutFontFamily() {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arial")}) {
+    if (installed.contains(family, Qt::CaseInsensitive)) return family;
+  }
+  return QStringLiteral("MS Sans Serif");
+}
+
+QFont LayoutFont(qreal points, bool bold) {
+  QFont font(LayoutFontFamily());
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
 }
 
 }  // namespace plindor::qt

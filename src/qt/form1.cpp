@@ -16,15 +16,13 @@
 
 #include "desktop/fixup_run.h"
 #include "desktop/texts.h"
+#include "qt/fonts.h"
 #include "qt/qt_file_dialog.h"
 #include "ui_form1.h"
 
 namespace plindor::qt {
 
 namespace {
-
-// Designer files hold whole point sizes only.
-constexpr double kFontPointSize = 8.25;
 
 // 1545 twips from the screen's corner.
 constexpr QPoint kPosition{103, 103};
@@ -33,6 +31,8 @@ std::string ToEnginePath(const QString& path) { return QFile::encodeName(path).t
 
 std::unique_ptr<Ui::Form1> LoadLayout(QWidget* form) {
   auto layout = std::make_unique<Ui::Form1>();
+  // Before the controls exist, so that each lays out its text once, in the right font.
+  form->setFont(LayoutFont(8.25, false));
   layout->setupUi(form);
   return layout;
 }
@@ -53,9 +53,6 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
   ui_->Command2->setText(QString::fromUtf8(desktop::kExit));
   ui_->Frame1->setTitle(QString::fromUtf8(desktop::kInstructionsCaption));
   ui_->Label1->setText(QString::fromUtf8(desktop::kInstructions));
-  QFont look = font();
-  look.setPointSizeF(kFontPointSize);
-  setFont(look);
   // The window, the frame and the label are filled with the system's window background, the
   // colour behind text boxes, rather than the toolkit's usual dialog grey.
   for (QWidget* fill : {static_cast<QWidget*>(this), static_cast<QWidget*>(ui_->Frame1),

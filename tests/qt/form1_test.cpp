@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 
-#include "qt/fonts.h"
 #include "sample_project.h"
 #include "scripted_file_dialog.h"
 #include "temp_dir.h"
@@ -88,10 +87,7 @@ class Form1Test final : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    InstallFontSubstitutions();
-  }
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
   void layout_data() {
     QTest::addColumn<QString>("name");
@@ -123,7 +119,7 @@ class Form1Test final : public QObject {
     if (auto* label = qobject_cast<QLabel*>(&control)) shown = label->text();
     if (auto* box = qobject_cast<QPlainTextEdit*>(&control)) shown = box->toPlainText();
     QCOMPARE(shown, caption);
-    QCOMPARE(control.font().family(), QStringLiteral("MS Sans Serif"));
+    QCOMPARE(QFontInfo(control.font()).family(), QStringLiteral("Liberation Sans"));
     QCOMPARE(control.font().pointSizeF(), 8.25);
     QCOMPARE(control.font().weight(), bold ? QFont::Bold : QFont::Normal);
     QCOMPARE(TabStops(*window.form).indexOf(&control), tabStop);
