@@ -37,9 +37,20 @@ Form2::Form2(MainWindowFactory make_main_window, QWidget* parent)
   setFixedSize(size());
   move(kPosition);
   ApplyLook();
-  ui_->Command1->setText(QString::fromUtf8(desktop::kIAgree));
-  ui_->Command2->setText(QString::fromUtf8(desktop::kIDisagree));
-  ui_->Label5->setText(QString::fromUtf8(desktop::kNotice));
+  // Screen readers announce each control by its caption, or by a name of its own where it shows
+  // none.
+  const QString agree = QString::fromUtf8(desktop::kIAgree);
+  ui_->Command1->setText(agree);
+  ui_->Command1->setAccessibleName(agree);
+  const QString disagree = QString::fromUtf8(desktop::kIDisagree);
+  ui_->Command2->setText(disagree);
+  ui_->Command2->setAccessibleName(disagree);
+  const QString notice = QString::fromUtf8(desktop::kNotice);
+  ui_->Label5->setText(notice);
+  ui_->Label5->setAccessibleName(notice);
+  ui_->Text1->setAccessibleName(QString::fromUtf8(desktop::kTermsName));
+  ui_->Picture2->setAccessibleName(QString::fromUtf8(desktop::kPhotoName));
+  ui_->Picture1->setAccessibleName(QString::fromUtf8(desktop::kLogoName));
   ui_->Text1->installEventFilter(new TypedCharacterFilter(ui_->Text1));
   connect(ui_->Command1, &QPushButton::clicked, this, &Form2::Agree);
   connect(ui_->Command2, &QPushButton::clicked, this, &Form2::reject);
@@ -71,9 +82,15 @@ void Form2::ApplyLook() {
 
 void Form2::Load() {
   const desktop::VersionInfo version = ReadVersionInfo();
-  ui_->Label1->setText(VersionLine(version));
-  ui_->Label2->setText(QString::fromStdString(version.legal_copyright));
-  ui_->Label3->setText(QString::fromUtf8(desktop::kCredit));
+  const QString version_line = VersionLine(version);
+  ui_->Label1->setText(version_line);
+  ui_->Label1->setAccessibleName(version_line);
+  const QString copyright = QString::fromStdString(version.legal_copyright);
+  ui_->Label2->setText(copyright);
+  ui_->Label2->setAccessibleName(copyright);
+  const QString credit = QString::fromUtf8(desktop::kCredit);
+  ui_->Label3->setText(credit);
+  ui_->Label3->setAccessibleName(credit);
   ui_->Text1->setPlainText(QString::fromUtf8(desktop::kDisclaimer));
 }
 

@@ -16,6 +16,7 @@
 
 #include <version/version_record.h>
 
+#include "accessible_names.h"
 #include "desktop/texts.h"
 #include "qt/form2.h"
 #include "qt/start.h"
@@ -291,6 +292,7 @@ class Form2Test final : public QObject {
     QTest::newRow("click I Disagree") << "Command2" << 0;
     QTest::newRow("Esc on I Disagree") << "Command2" << int(Qt::Key_Escape);
     QTest::newRow("Esc in the disclaimer") << "Text1" << int(Qt::Key_Escape);
+    QTest::newRow("Return on I Disagree") << "Command2" << int(Qt::Key_Return);
   }
 
   void DisagreeEndsWithoutTheMainWindow() {
@@ -321,6 +323,10 @@ class Form2Test final : public QObject {
     QVERIFY(probe_->terms_visible_when_made);
     QVERIFY(probe_->terms_visible_in_pending_event);
     QVERIFY(probe_->window->isVisible());
+  }
+
+  void EveryControlIsAnnouncedByItsCaptionOrAName() {
+    QCOMPARE(testing::ControlsWithoutProperNames(*form_), QStringList());
   }
 
   void FailingMainWindowIsReportedAndEndsTheProgram() {
