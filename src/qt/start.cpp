@@ -32,7 +32,8 @@ int RunProgram(int& argc, char** argv, MainWindowFactory make_main_window) {
   FontConfigWarmUp font_config;
   QApplication application(argc, argv);
   font_config.Wait();
-  QGuiApplication::setDesktopFileName(QStringLiteral("plindor"));
+  // The desktop entry packaging/linux/example.plindor.Plindor.desktop, which names the icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.plindor.Plindor"));
 
   QPointer<QWidget> main_window;
   QPointer<Form2> terms;
