@@ -16,6 +16,7 @@
 
 #include "desktop/fixup_run.h"
 #include "desktop/texts.h"
+#include "qt/caption.h"
 #include "qt/fonts.h"
 #include "qt/qt_file_dialog.h"
 #include "qt/redraw_window.h"
@@ -50,20 +51,11 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
       log_(*ui_->Text1) {
   move(kPosition);
   setWindowTitle(QString::fromUtf8(desktop::kMainTitle));
-  // Screen readers announce each control by its caption, or by a name of its own where it shows
-  // none.
-  const QString find_it = QString::fromUtf8(desktop::kFindItAndFixIt);
-  ui_->Command1->setText(find_it);
-  ui_->Command1->setAccessibleName(find_it);
-  const QString exit = QString::fromUtf8(desktop::kExit);
-  ui_->Command2->setText(exit);
-  ui_->Command2->setAccessibleName(exit);
-  const QString frame = QString::fromUtf8(desktop::kInstructionsCaption);
-  ui_->Frame1->setTitle(frame);
-  ui_->Frame1->setAccessibleName(frame);
-  const QString instructions = QString::fromUtf8(desktop::kInstructions);
-  ui_->Label1->setText(instructions);
-  ui_->Label1->setAccessibleName(instructions);
+  SetCaption(*ui_->Command1, QString::fromUtf8(desktop::kFindItAndFixIt));
+  SetCaption(*ui_->Command2, QString::fromUtf8(desktop::kExit));
+  SetCaption(*ui_->Frame1, QString::fromUtf8(desktop::kInstructionsCaption));
+  SetCaption(*ui_->Label1, QString::fromUtf8(desktop::kInstructions));
+  // Screen readers announce the log box by a name of its own; it shows no caption.
   ui_->Text1->setAccessibleName(QString::fromUtf8(desktop::kProgressLogName));
   // The window, the frame and the label are filled with the system's window background, the
   // colour behind text boxes, rather than the toolkit's usual dialog grey.

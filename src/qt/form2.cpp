@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "desktop/texts.h"
+#include "qt/caption.h"
 #include "qt/fonts.h"
 #include "qt/png_image.h"
 #include "qt/typed_character_filter.h"
@@ -37,17 +38,10 @@ Form2::Form2(MainWindowFactory make_main_window, QWidget* parent)
   setFixedSize(size());
   move(kPosition);
   ApplyLook();
-  // Screen readers announce each control by its caption, or by a name of its own where it shows
-  // none.
-  const QString agree = QString::fromUtf8(desktop::kIAgree);
-  ui_->Command1->setText(agree);
-  ui_->Command1->setAccessibleName(agree);
-  const QString disagree = QString::fromUtf8(desktop::kIDisagree);
-  ui_->Command2->setText(disagree);
-  ui_->Command2->setAccessibleName(disagree);
-  const QString notice = QString::fromUtf8(desktop::kNotice);
-  ui_->Label5->setText(notice);
-  ui_->Label5->setAccessibleName(notice);
+  SetCaption(*ui_->Command1, QString::fromUtf8(desktop::kIAgree));
+  SetCaption(*ui_->Command2, QString::fromUtf8(desktop::kIDisagree));
+  SetCaption(*ui_->Label5, QString::fromUtf8(desktop::kNotice));
+  // Screen readers announce the controls that show no caption by names of their own.
   ui_->Text1->setAccessibleName(QString::fromUtf8(desktop::kTermsName));
   ui_->Picture2->setAccessibleName(QString::fromUtf8(desktop::kPhotoName));
   ui_->Picture1->setAccessibleName(QString::fromUtf8(desktop::kLogoName));
@@ -82,15 +76,9 @@ void Form2::ApplyLook() {
 
 void Form2::Load() {
   const desktop::VersionInfo version = ReadVersionInfo();
-  const QString version_line = VersionLine(version);
-  ui_->Label1->setText(version_line);
-  ui_->Label1->setAccessibleName(version_line);
-  const QString copyright = QString::fromStdString(version.legal_copyright);
-  ui_->Label2->setText(copyright);
-  ui_->Label2->setAccessibleName(copyright);
-  const QString credit = QString::fromUtf8(desktop::kCredit);
-  ui_->Label3->setText(credit);
-  ui_->Label3->setAccessibleName(credit);
+  SetCaption(*ui_->Label1, VersionLine(version));
+  SetCaption(*ui_->Label2, QString::fromStdString(version.legal_copyright));
+  SetCaption(*ui_->Label3, QString::fromUtf8(desktop::kCredit));
   ui_->Text1->setPlainText(QString::fromUtf8(desktop::kDisclaimer));
 }
 
