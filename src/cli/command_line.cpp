@@ -35,10 +35,13 @@ constexpr char kFooter[] =
     "Exit status: 0 every project was repaired (or would be), 1 any project or folder failed\n"
     "or standard output could not be written (the repair goes on regardless), 2 usage error.\n"
     "\n"
-    "Example:\n"
-    "  plindor-cli --dry-run --recursive legacy/   # what would change\n"
+    "Examples:\n"
+    "  plindor-cli --dry-run --recursive legacy/\n"
+    "      Report what would change, writing nothing.\n"
     "  plindor-cli --diff legacy/App.vbp > fix.patch\n"
-    "  plindor-cli --quiet --recursive legacy/     # repair, show only failures";
+    "      Write the changes as a patch instead of making them.\n"
+    "  plindor-cli --quiet --recursive legacy/\n"
+    "      Repair every project found; print only the ones that failed.";
 
 }  // namespace
 

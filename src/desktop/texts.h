@@ -38,4 +38,10 @@ inline constexpr char kDisclaimer[] =
     "this program. No claims are made as to its suitability for any purpose beyond the one "
     "stated above.";
 
+// What screen readers announce for the controls that show no caption of their own.
+inline constexpr char kProgressLogName[] = "Progress log";
+inline constexpr char kTermsName[] = "Terms and Conditions";
+inline constexpr char kPhotoName[] = "Photograph";
+inline constexpr char kLogoName[] = "Plindor logo";
+
 }  // namespace plindor::desktop

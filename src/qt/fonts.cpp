@@ -1,14 +1,34 @@
 #include "qt/fonts.h"
 
-#include <QFont>
+#include <QFontDatabase>
 #include <QStringList>
 
 namespace plindor::qt {
 
-void InstallFontSubstitutions() {
-  QFont::insertSubstitutions(
-      QStringLiteral("MS Sans Serif"),
-      QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+namespace {
+
+QString InstalledLayoutFontFamily() {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arial")}) {
+    if (installed.contains(family, Qt::CaseInsensitive)) return family;
+  }
+  return QStringLiteral("MS Sans Serif");
+}
+
+}  // namespace
+
+QString LayoutFontFamily() {
+  // The toolkit reads the installed fonts once, so the answer never changes.
+  static const QString family = InstalledLayoutFontFamily();
+  return family;
+}
+
+QFont LayoutFont(qreal points, bool bold) {
+  QFont font(LayoutFontFamily());
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
 }
 
 }  // namespace plindor::qt

@@ -16,15 +16,15 @@
 
 #include "desktop/fixup_run.h"
 #include "desktop/texts.h"
+#include "qt/caption.h"
+#include "qt/fonts.h"
 #include "qt/qt_file_dialog.h"
+#include "qt/redraw_window.h"
 #include "ui_form1.h"
 
 namespace plindor::qt {
 
 namespace {
-
-// Designer files hold whole point sizes only.
-constexpr double kFontPointSize = 8.25;
 
 // 1545 twips from the screen's corner.
 constexpr QPoint kPosition{103, 103};
@@ -33,6 +33,8 @@ std::string ToEnginePath(const QString& path) { return QFile::encodeName(path).t
 
 std::unique_ptr<Ui::Form1> LoadLayout(QWidget* form) {
   auto layout = std::make_unique<Ui::Form1>();
+  // Before the controls exist, so that each lays out its text once, in the right font.
+  form->setFont(LayoutFont(8.25, false));
   layout->setupUi(form);
   return layout;
 }
@@ -49,13 +51,12 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
       log_(*ui_->Text1) {
   move(kPosition);
   setWindowTitle(QString::fromUtf8(desktop::kMainTitle));
-  ui_->Command1->setText(QString::fromUtf8(desktop::kFindItAndFixIt));
-  ui_->Command2->setText(QString::fromUtf8(desktop::kExit));
-  ui_->Frame1->setTitle(QString::fromUtf8(desktop::kInstructionsCaption));
-  ui_->Label1->setText(QString::fromUtf8(desktop::kInstructions));
-  QFont look = font();
-  look.setPointSizeF(kFontPointSize);
-  setFont(look);
+  SetCaption(*ui_->Command1, QString::fromUtf8(desktop::kFindItAndFixIt));
+  SetCaption(*ui_->Command2, QString::fromUtf8(desktop::kExit));
+  SetCaption(*ui_->Frame1, QString::fromUtf8(desktop::kInstructionsCaption));
+  SetCaption(*ui_->Label1, QString::fromUtf8(desktop::kInstructions));
+  // Screen readers announce the log box by a name of its own; it shows no caption.
+  ui_->Text1->setAccessibleName(QString::fromUtf8(desktop::kProgressLogName));
   // The window, the frame and the label are filled with the system's window background, the
   // colour behind text boxes, rather than the toolkit's usual dialog grey.
   for (QWidget* fill : {static_cast<QWidget*>(this), static_cast<QWidget*>(ui_->Frame1),
@@ -64,7 +65,16 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
   }
   // On a Base background a label draws with the Text role; its blue is set on WindowText.
   ui_->Label1->setForegroundRole(QPalette::WindowText);
+  // The toolkit draws a frame's top border below its caption rather than through it, on the
+  // first row of the frame's contents, which is just below where the layout puts the label's top:
+  // the label's fill would paint over all of the border but its two ends. The label moves down to
+  // the row after the border, keeping its size.
+  const int below_border = ui_->Frame1->contentsRect().top() + 1;
+  if (ui_->Label1->y() < below_border) ui_->Label1->move(ui_->Label1->x(), below_border);
 
+  // Return presses the focused button, as it does in the terms window, where the dialog does it.
+  ui_->Command1->setAutoDefault(true);
+  ui_->Command2->setAutoDefault(true);
   // Exit is the window's cancel button.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, ui_->Command2, &QPushButton::click);
@@ -83,6 +93,9 @@ void Form1::FindItAndFixIt() {
       dialog_->GetExistingFile(this, file_name_, QString::fromUtf8(desktop::kProjectFilterName));
   if (!chosen) return;
   file_name_ = *chosen;
+  // The run keeps the event loop waiting until it is over, so nothing would redraw what the
+  // dialog covered before then: the window is drawn whole, once, now.
+  RedrawWindow(*this);
 
   // Component paths in the project are relative to its folder; the dialog does not move there.
   const QString folder = QFileInfo(*chosen).absolutePath();

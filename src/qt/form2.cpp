@@ -4,16 +4,17 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QString>
-#include <QSvgRenderer>
 
 #include <exception>
 #include <utility>
 
 #include "desktop/texts.h"
+#include "qt/caption.h"
+#include "qt/fonts.h"
+#include "qt/png_image.h"
 #include "qt/typed_character_filter.h"
 #include "qt/version_info.h"
 #include "ui_form2.h"
@@ -24,40 +25,26 @@ namespace {
 // The window's place on the screen, as the layout gives it.
 constexpr QPoint kPosition(98, 113);
 
-QFont LayoutFont(qreal points, bool bold) {
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
-}
-
-// Drawn at the logo's own size and left uncut, so that the box shows its top left part only.
-QPixmap RenderLogo() {
-  QSvgRenderer renderer(QStringLiteral(":/plindor/logo.svg"));
-  if (!renderer.isValid()) {
-    return QPixmap();
-  }
-  QPixmap logo(renderer.defaultSize());
-  logo.fill(Qt::transparent);
-  QPainter painter(&logo);
-  renderer.render(&painter);
-  return logo;
-}
-
 }  // namespace
 
 Form2::Form2(MainWindowFactory make_main_window, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       ui_(std::make_unique<::Ui::Form2>()),
       make_main_window_(std::move(make_main_window)) {
+  // Before the controls exist, so that each lays out its text once, in the right font.
+  setFont(LayoutFont(8.25, false));
   ui_->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(size());
   move(kPosition);
   ApplyLook();
-  ui_->Command1->setText(QString::fromUtf8(desktop::kIAgree));
-  ui_->Command2->setText(QString::fromUtf8(desktop::kIDisagree));
-  ui_->Label5->setText(QString::fromUtf8(desktop::kNotice));
+  SetCaption(*ui_->Command1, QString::fromUtf8(desktop::kIAgree));
+  SetCaption(*ui_->Command2, QString::fromUtf8(desktop::kIDisagree));
+  SetCaption(*ui_->Label5, QString::fromUtf8(desktop::kNotice));
+  // Screen readers announce the controls that show no caption by names of their own.
+  ui_->Text1->setAccessibleName(QString::fromUtf8(desktop::kTermsName));
+  ui_->Picture2->setAccessibleName(QString::fromUtf8(desktop::kPhotoName));
+  ui_->Picture1->setAccessibleName(QString::fromUtf8(desktop::kLogoName));
   ui_->Text1->installEventFilter(new TypedCharacterFilter(ui_->Text1));
   connect(ui_->Command1, &QPushButton::clicked, this, &Form2::Agree);
   connect(ui_->Command2, &QPushButton::clicked, this, &Form2::reject);
@@ -69,7 +56,6 @@ Form2::~Form2() = default;
 
 // Fonts are set here because Designer stores whole point sizes only.
 void Form2::ApplyLook() {
-  setFont(LayoutFont(8.25, false));
   ui_->Command1->setFont(LayoutFont(8.25, true));
   ui_->Command2->setFont(LayoutFont(8.25, true));
   ui_->Label5->setFont(LayoutFont(9.75, true));
@@ -82,15 +68,17 @@ void Form2::ApplyLook() {
   notice.setColor(QPalette::WindowText, QColor(255, 0, 0));
   ui_->Label5->setPalette(notice);
 
-  ui_->Picture2->setPixmap(QPixmap(QStringLiteral(":/plindor/photo.png")));
-  ui_->Picture1->setPixmap(RenderLogo());
+  ui_->Picture2->setPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/plindor/photo.png"))));
+  // At the logo's own size and left uncut, so that the box shows its top left part only; drawn
+  // from its SVG when the program was built.
+  ui_->Picture1->setPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/plindor/logo.png"))));
 }
 
 void Form2::Load() {
   const desktop::VersionInfo version = ReadVersionInfo();
-  ui_->Label1->setText(VersionLine(version));
-  ui_->Label2->setText(QString::fromStdString(version.legal_copyright));
-  ui_->Label3->setText(QString::fromUtf8(desktop::kCredit));
+  SetCaption(*ui_->Label1, VersionLine(version));
+  SetCaption(*ui_->Label2, QString::fromStdString(version.legal_copyright));
+  SetCaption(*ui_->Label3, QString::fromUtf8(desktop::kCredit));
   ui_->Text1->setPlainText(QString::fromUtf8(desktop::kDisclaimer));
 }
 

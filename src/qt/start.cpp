@@ -2,20 +2,23 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPointer>
 #include <QString>
 
 #include <exception>
 #include <utility>
 
-#include "qt/fonts.h"
+#include "qt/font_config_warm_up.h"
+#include "qt/png_image.h"
+#include "qt/session_bus.h"
 
 namespace plindor::qt {
 
 QIcon ProgramIcon() {
   QIcon icon;
-  for (const int size : {16, 32, 48, 256}) {
-    icon.addFile(QStringLiteral(":/plindor/icons/%1.png").arg(size), QSize(size, size));
+  for (const int size : {16, 32, 48}) {
+    icon.addPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/plindor/icons/%1.png").arg(size))));
   }
   return icon;
 }
@@ -27,14 +30,17 @@ Form2* ShowTermsWindow(MainWindowFactory make_main_window) {
 }
 
 int RunProgram(int& argc, char** argv, MainWindowFactory make_main_window) {
+  SkipHopelessSessionBusLaunch();
+  FontConfigWarmUp font_config;
   QApplication application(argc, argv);
-  QGuiApplication::setDesktopFileName(QStringLiteral("plindor"));
-  QApplication::setWindowIcon(ProgramIcon());
-  InstallFontSubstitutions();
+  font_config.Wait();
+  // The desktop entry packaging/linux/example.plindor.Plindor.desktop, which names the icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.plindor.Plindor"));
 
   QPointer<QWidget> main_window;
   QPointer<Form2> terms;
   try {
+    QApplication::setWindowIcon(ProgramIcon());
     terms = ShowTermsWindow([&main_window, make = std::move(make_main_window)] {
       main_window = make();
       return main_window.data();

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "qt/fonts.h"
+#include "accessible_names.h"
 #include "sample_project.h"
 #include "scripted_file_dialog.h"
 #include "temp_dir.h"
@@ -88,10 +88,7 @@ class Form1Test final : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    InstallFontSubstitutions();
-  }
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
   void layout_data() {
     QTest::addColumn<QString>("name");
@@ -104,7 +101,8 @@ class Form1Test final : public QObject {
     QTest::newRow("Command1") << "Command1" << QRect(24, 120, 153, 25) << "Find It and Fix It!"
                               << true << 1;
     QTest::newRow("Frame1") << "Frame1" << QRect(8, 8, 377, 97) << "Instructions" << true << -1;
-    QTest::newRow("Label1") << "Label1" << QRect(8, 16, 361, 73) << kInstructions << true << -1;
+    // Three pixels below its place in the layout, so as not to cover the frame's top border.
+    QTest::newRow("Label1") << "Label1" << QRect(8, 19, 361, 73) << kInstructions << true << -1;
     QTest::newRow("Text1") << "Text1" << QRect(24, 160, 345, 129) << "" << false << 2;
   }
   void layout() {
@@ -123,7 +121,7 @@ class Form1Test final : public QObject {
     if (auto* label = qobject_cast<QLabel*>(&control)) shown = label->text();
     if (auto* box = qobject_cast<QPlainTextEdit*>(&control)) shown = box->toPlainText();
     QCOMPARE(shown, caption);
-    QCOMPARE(control.font().family(), QStringLiteral("MS Sans Serif"));
+    QCOMPARE(QFontInfo(control.font()).family(), QStringLiteral("Liberation Sans"));
     QCOMPARE(control.font().pointSizeF(), 8.25);
     QCOMPARE(control.font().weight(), bold ? QFont::Bold : QFont::Normal);
     QCOMPARE(TabStops(*window.form).indexOf(&control), tabStop);
@@ -159,6 +157,25 @@ class Form1Test final : public QObject {
     }
   }
 
+  void framesBorderShowsWhole() {
+    const Window window;
+    auto& frame = window.Control<QGroupBox>("Frame1");
+    const auto& label = window.Control<QLabel>("Label1");
+    const QImage picture = frame.grab().toImage();
+    const QColor fill = frame.palette().color(frame.backgroundRole());
+    // The top border's row, found left of the label, below the caption.
+    const int left = label.x() / 2;
+    int border = QFontMetrics(frame.font()).height();
+    while (border < label.y() + label.height() && picture.pixelColor(left, border) == fill) {
+      ++border;
+    }
+    const QColor line = picture.pixelColor(left, border);
+    QVERIFY(line != fill);
+    for (int x = label.x(); x < label.x() + label.width(); ++x) {
+      QCOMPARE(picture.pixelColor(x, border), line);
+    }
+  }
+
   void opensWithFocusOnExitAndTabVisitsTheTabOrder() {
     const Window window;
     window.form->show();
@@ -174,22 +191,43 @@ class Form1Test final : public QObject {
   }
 
   void exitCloses_data() {
-    QTest::addColumn<bool>("byEscape");
-    QTest::newRow("click") << false;
-    QTest::newRow("Esc in the log box") << true;
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<int>("key");  // 0: a click
+    QTest::newRow("click") << "Command2" << 0;
+    QTest::newRow("Esc in the log box") << "Text1" << int(Qt::Key_Escape);
+    QTest::newRow("Return on Exit") << "Command2" << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter on Exit") << "Command2" << int(Qt::Key_Enter);
   }
   void exitCloses() {
-    QFETCH(bool, byEscape);
+    QFETCH(QString, from);
+    QFETCH(int, key);
     const Window window;
     window.form->show();
     QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
-    if (byEscape) {
-      window.Log().setFocus();
-      QTest::keyClick(&window.Log(), Qt::Key_Escape);
+    auto& control = window.Control<QWidget>(from.toLatin1().constData());
+    if (key == 0) {
+      QTest::mouseClick(&control, Qt::LeftButton);
     } else {
-      QTest::mouseClick(&window.Control<QPushButton>("Command2"), Qt::LeftButton);
+      control.setFocus();
+      QTest::keyClick(&control, static_cast<Qt::Key>(key));
     }
     QCOMPARE(window.form->isVisible(), false);
+  }
+
+  void returnOnFindItAndFixItStartsARun() {
+    const Window window;
+    window.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
+    window.dialog->AnswerWith(std::nullopt);
+    auto& find_it = window.Control<QPushButton>("Command1");
+    find_it.setFocus();
+    QTest::keyClick(&find_it, Qt::Key_Return);
+    QCOMPARE(window.dialog->asked_from().size(), 1);
+  }
+
+  void everyControlIsAnnouncedByItsCaptionOrAName() {
+    const Window window;
+    QCOMPARE(testing::ControlsWithoutProperNames(*window.form), QStringList());
   }
 
   void captionsFitTheirControls() {

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,8 +16,8 @@
 
 #include <version/version_record.h>
 
+#include "accessible_names.h"
 #include "desktop/texts.h"
-#include "qt/fonts.h"
 #include "qt/form2.h"
 #include "qt/start.h"
 
@@ -84,8 +85,6 @@ class Form2Test final : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { InstallFontSubstitutions(); }
-
   void init() {
     probe_ = std::make_unique<MainWindowProbe>();
     form_ = ShowTermsWindow(probe_->Factory(&form_));
@@ -146,7 +145,7 @@ class Form2Test final : public QObject {
     QFETCH(qreal, points);
     QFETCH(bool, bold);
     const QFont font = Child<QWidget>(form_, name.toLatin1().constData())->font();
-    QCOMPARE(font.family(), QStringLiteral("MS Sans Serif"));
+    QCOMPARE(QFontInfo(font).family(), QStringLiteral("Liberation Sans"));
     QCOMPARE(font.pointSizeF(), points);
     QCOMPARE(font.bold(), bold);
   }
@@ -293,6 +292,7 @@ class Form2Test final : public QObject {
     QTest::newRow("click I Disagree") << "Command2" << 0;
     QTest::newRow("Esc on I Disagree") << "Command2" << int(Qt::Key_Escape);
     QTest::newRow("Esc in the disclaimer") << "Text1" << int(Qt::Key_Escape);
+    QTest::newRow("Return on I Disagree") << "Command2" << int(Qt::Key_Return);
   }
 
   void DisagreeEndsWithoutTheMainWindow() {
@@ -323,6 +323,10 @@ class Form2Test final : public QObject {
     QVERIFY(probe_->terms_visible_when_made);
     QVERIFY(probe_->terms_visible_in_pending_event);
     QVERIFY(probe_->window->isVisible());
+  }
+
+  void EveryControlIsAnnouncedByItsCaptionOrAName() {
+    QCOMPARE(testing::ControlsWithoutProperNames(*form_), QStringList());
   }
 
   void FailingMainWindowIsReportedAndEndsTheProgram() {
