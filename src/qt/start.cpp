@@ -11,7 +11,6 @@
 
 #include "qt/font_config_warm_up.h"
 #include "qt/png_image.h"
-#include "qt/session_bus.h"
 
 namespace plindor::qt {
 
@@ -30,7 +29,6 @@ Form2* ShowTermsWindow(MainWindowFactory make_main_window) {
 }
 
 int RunProgram(int& argc, char** argv, MainWindowFactory make_main_window) {
-  SkipHopelessSessionBusLaunch();
   FontConfigWarmUp font_config;
   QApplication application(argc, argv);
   font_config.Wait();
