@@ -78,7 +78,7 @@ class Walk final {
       at = end + 1;
     }
 
-    if (name.empty()) name = ".";
+    if (name.empty()) name.push_back('.');
     struct stat info {};
     if (::fstatat(folder_.get(), name.c_str(), &info, 0) != 0) {
       const int error = errno;
