@@ -11,29 +11,16 @@
 #include <string_view>
 
 #include "cli/process_setup.h"
+#include "repair/wide_text.h"
 
 namespace plindor::cli {
-
-namespace {
-
-std::string ToUtf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-}  // namespace
 
 ProcessSetup::ProcessSetup(int argc, char** argv) {
   // The narrow argv holds the ANSI code page's idea of the arguments: every name outside it
   // arrives as question marks. The wide command line holds them all.
   int count = 0;
   if (wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-    for (int i = 0; i < count; ++i) arguments_.push_back(ToUtf8(wide[i]));
+    for (int i = 0; i < count; ++i) arguments_.push_back(repair::Utf8FromWide(wide[i]));
     ::LocalFree(wide);
   } else {
     arguments_.assign(argv, argv + argc);

@@ -20,6 +20,7 @@
 #include "repair/disk_file.h"
 #include "repair/repair_error.h"
 #include "repair/unique_handle.h"
+#include "repair/wide_text.h"
 
 namespace plindor::repair {
 
@@ -30,17 +31,6 @@ constexpr wchar_t kBackupSuffix[] = L".plindor-backup";
 constexpr auto kLockPatience = std::chrono::seconds(60);
 // The largest single ReadFile or WriteFile; longer transfers loop.
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
-
-std::string ToUtf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string out(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), size, nullptr, nullptr);
-  return out;
-}
 
 // The system's own text for an error code, in the user's language, without its final period
 // and line end so that it reads like the rest of the message.
@@ -55,7 +45,7 @@ std::string ErrorText(DWORD error) {
     text.remove_suffix(1);
   }
   if (text.empty()) return "error " + std::to_string(error);
-  return ToUtf8(text);
+  return Utf8FromWide(text);
 }
 
 Status Failed(DWORD error) { return Status(ErrorText(error)); }
@@ -249,11 +239,11 @@ std::optional<DiskFile> DiskFile::Open(const std::string& base, const std::strin
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) fail(kReading, "Is a directory");
 
   const std::size_t name_start = location.find_last_of(L"\\/:");
-  handles->backup_name = ToUtf8(std::wstring_view(location).substr(
+  handles->backup_name = Utf8FromWide(std::wstring_view(location).substr(
                              name_start == std::wstring::npos ? 0 : name_start + 1)) +
-                         ToUtf8(kBackupSuffix);
+                         Utf8FromWide(kBackupSuffix);
   handles->backup_location = location + kBackupSuffix;
-  handles->location_utf8 = ToUtf8(location);
+  handles->location_utf8 = Utf8FromWide(location);
   handles->location = std::move(location);
   return DiskFile(std::move(handles));
 }

@@ -34,17 +34,6 @@ std::wstring WideFromUtf8(std::string_view text) {
   return wide ? *wide : Latin1(text);
 }
 
-std::string Utf8FromWide(std::wstring_view text) {
-  if (text.empty() || text.size() > INT_MAX) return {};
-  const int length = static_cast<int>(text.size());
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string out(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), size, nullptr, nullptr);
-  return out;
-}
-
 std::wstring DecodeLogText(std::string_view text) {
   std::optional<std::wstring> decoded = Decode(CP_UTF8, MB_ERR_INVALID_CHARS, text);
   if (!decoded) decoded = Decode(CP_ACP, MB_ERR_INVALID_CHARS, text);

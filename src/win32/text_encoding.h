@@ -3,11 +3,13 @@
 #include <string>
 #include <string_view>
 
+#include "repair/wide_text.h"
+
 namespace plindor::win32 {
 
 // UTF-8 and the UTF-16 of the Win32 API. Invalid input is replaced, never dropped silently.
 std::wstring WideFromUtf8(std::string_view text);
-std::string Utf8FromWide(std::wstring_view text);
+using repair::Utf8FromWide;
 
 // The engine's texts are bytes: paths from the dialog (UTF-8) and paths copied out of project
 // files, which often come from a Windows code page. Valid UTF-8 is shown as such, anything else
