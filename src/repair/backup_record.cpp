@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <thread>
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -47,15 +48,24 @@ BackupRecord BackupRecord::For(std::string_view before, std::string_view after) 
   record.old_size = before.size();
   record.new_size = after.size();
   record.prefix_hash = Hash(before.substr(0, static_cast<std::size_t>(record.offset)));
-  record.new_hash = Hash(after);
   record.old_tail = before.substr(static_cast<std::size_t>(record.offset));
+  // A large file's two hashes are taken at once.
+  constexpr std::size_t kTogetherFrom = std::size_t{4} << 20;
+  if (record.old_tail.size() < kTogetherFrom) {
+    record.old_tail_hash = Hash(record.old_tail);
+    record.new_hash = Hash(after);
+    return record;
+  }
+  std::thread old_tail([&] { record.old_tail_hash = Hash(record.old_tail); });
+  record.new_hash = Hash(after);
+  old_tail.join();
   return record;
 }
 
 std::string EncodeBackupHeader(const BackupRecord& record) {
   std::string header(kMagic);
   for (const std::uint64_t field : {kVersion, record.offset, record.old_size, record.new_size,
-                                    record.prefix_hash, Hash(record.old_tail), record.new_hash}) {
+                                    record.prefix_hash, record.old_tail_hash, record.new_hash}) {
     Put(header, field);
   }
   Put(header, Hash(header));

@@ -18,6 +18,7 @@ struct BackupRecord {
   std::uint64_t prefix_hash = 0;  // of the bytes before `offset`, which the rewrite keeps
   std::uint64_t new_hash = 0;     // of the whole new content
   std::string_view old_tail;      // the old bytes from `offset` on
+  std::uint64_t old_tail_hash = 0;
 
   // The record for rewriting `before` as `after`; its `old_tail` points into `before`.
   static BackupRecord For(std::string_view before, std::string_view after);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -56,12 +57,37 @@ std::string Replace(std::string_view text, const std::vector<RuleMatch>& matches
   return result;
 }
 
+// Texts this large are scanned in two halves at once, cut after a line end: no find text holds
+// one, so no match crosses it, and the scan of the second half finds exactly what a scan of the
+// whole text would find there.
+constexpr std::size_t kSplitFrom = std::size_t{4} << 20;
+
+void FindAllMatches(std::string_view text, const RuleScanner& scanner, std::span<const Rule> table,
+                    std::vector<RuleMatch>& matches) {
+  const bool lines_apart = std::ranges::none_of(
+      table, [](const Rule& rule) { return rule.find.find('\n') != std::string_view::npos; });
+  const std::size_t cut = text.find('\n', text.size() / 2);
+  if (text.size() < kSplitFrom || !lines_apart || cut == std::string_view::npos) {
+    scanner.FindAll(text, matches);
+    return;
+  }
+  std::vector<RuleMatch> second;
+  std::thread worker([&] { scanner.FindAll(text.substr(cut + 1), second); });
+  scanner.FindAll(text.substr(0, cut + 1), matches);
+  worker.join();
+  matches.reserve(matches.size() + second.size());
+  for (RuleMatch match : second) {
+    match.offset += cut + 1;
+    matches.push_back(match);
+  }
+}
+
 // Applies the rules found by `scanner` (indices into `table`) and adds to `counts`.
 std::string ApplyScan(std::string_view text, const RuleScanner& scanner,
                       std::span<const Rule> table, std::span<std::size_t> counts,
                       std::size_t first_rule) {
   std::vector<RuleMatch> matches;
-  scanner.FindAll(text, matches);
+  FindAllMatches(text, scanner, table, matches);
   for (RuleMatch& m : matches) {
     m.rule += first_rule;
     if (!counts.empty()) ++counts[m.rule];

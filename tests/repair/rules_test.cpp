@@ -232,5 +232,25 @@ TEST(ApplyRules, AgreesWithNaiveReferenceOnGeneratedTexts) {
   EXPECT_GT(changed, 5000);
 }
 
+// Large texts are scanned in two halves, cut at a line end near the middle: whatever stands
+// around the cut, the result and the counts are those of one scan.
+TEST(ApplyRules, LargeTextsComeOutAsIfScannedWhole) {
+  std::mt19937 random(7);
+  std::string text;
+  while (text.size() < (std::size_t{5} << 20)) text += GeneratedText(random, kComponentRules);
+  EXPECT_TRUE(ApplyRules(text, kComponentRules) == NaiveApply(text, kComponentRules));
+  // The same with a reference and a class prefix on each side of every line end near the
+  // middle, where the cut falls.
+  std::string around;
+  for (int i = 0; i < 200; ++i) around += " ComctlLib.X\n ComctlLib.";
+  text.insert(text.size() / 2 - around.size() / 2, around);
+  std::vector<std::size_t> whole_counts(kComponentRules.size());
+  const std::string result = ApplyRules(text, kComponentRules, whole_counts);
+  EXPECT_TRUE(result == NaiveApply(text, kComponentRules));
+  // Rules 2, 4 and 6 each add "MS" or "20"; the others keep the length.
+  EXPECT_EQ(result.size() - text.size(), 2 * (whole_counts[1] + whole_counts[3] + whole_counts[5]));
+  EXPECT_GE(whole_counts[1], 400u);
+}
+
 }  // namespace
 }  // namespace plindor::repair
