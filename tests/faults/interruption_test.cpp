@@ -57,27 +57,59 @@ class Interruption : public ::testing::Test {
     const auto start = Clock::now();
     ASSERT_EQ(Wait(RepairInChild(dir_.path(), "Big.frm")), 0);
     duration_ = Clock::now() - start;
+    // Once more, timing the stretch from the backup's appearance to the end.
+    WriteFile(form(), old_);
+    const pid_t child = RepairInChild(dir_.path(), "Big.frm");
+    WaitForBackup();
+    const auto backup_seen = Clock::now();
+    ASSERT_EQ(Wait(child), 0);
+    rewriting_ = Clock::now() - backup_seen;
+  }
+
+  void WaitForBackup() const {
+    const auto give_up = Clock::now() + 10 * duration_;
+    while (!fs::exists(backup()) && Clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
   }
 
   fs::path form() const { return dir_.path() / "Big.frm"; }
   fs::path backup() const { return dir_.path() / "Big.frm.plindor-backup"; }
 
-  // Starts a repair of a fresh old form and sends `signal` at a random moment of it. Returns
-  // what the form was left as: "original", "repaired", "recoverable" (a backup is beside it)
-  // or "corrupt".
-  std::string Interrupt(int signal) {
+  // When a trial's signal goes: at any moment of the run, at a moment after the form's backup
+  // appeared, or the moment the form itself starts to change.
+  enum class Aim { kAnywhere, kAfterTheBackup, kInTheOverwrite };
+
+  // Starts a repair of a fresh old form and sends `signal` at a random moment of it, as aimed.
+  // Returns what the form was left as: "original", "repaired", "backup beside a form ..." (to
+  // be put back from it) or "corrupt" (half written with no backup).
+  std::string Interrupt(int signal, Aim aim) {
     WriteFile(form(), old_);
+    const auto written = fs::last_write_time(form());
     const pid_t child = RepairInChild(dir_.path(), "Big.frm");
-    std::uniform_int_distribution<long long> moment(
-        0, std::chrono::duration_cast<std::chrono::microseconds>(duration_).count() * 6 / 5);
+    const auto micros = [](Clock::duration d) {
+      return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+    };
+    long long latest = micros(duration_) * 6 / 5;
+    if (aim == Aim::kAfterTheBackup) {
+      WaitForBackup();
+      latest = micros(rewriting_);
+    } else if (aim == Aim::kInTheOverwrite) {
+      const auto give_up = Clock::now() + 10 * duration_;
+      while (fs::last_write_time(form()) == written && Clock::now() < give_up) {
+      }
+      latest = 0;
+    }
+    std::uniform_int_distribution<long long> moment(0, latest);
     std::this_thread::sleep_for(std::chrono::microseconds(moment(random_)));
     ::kill(child, signal);
     Wait(child);
     const std::string now = ReadFile(form());
-    if (fs::exists(backup())) return "recoverable";
-    if (now == old_) return "original";
-    if (now == repaired_) return "repaired";
-    return "corrupt";
+    const std::string as = now == old_        ? "original"
+                           : now == repaired_ ? "repaired"
+                                              : "half-written";
+    if (fs::exists(backup())) return "backup beside a form " + as;
+    return as == "half-written" ? "corrupt" : as;
   }
 
   // A later run leaves the form repaired and nothing beside it.
@@ -90,6 +122,7 @@ class Interruption : public ::testing::Test {
   TempDir dir_;
   std::string old_, repaired_;
   Clock::duration duration_{};
+  Clock::duration rewriting_{};
   std::mt19937_64 random_{20261207};
 };
 
@@ -97,13 +130,13 @@ TEST_F(Interruption, KillAtAnyMomentLeavesTheFormWholeOrRecoverable) {
   std::map<std::string, int> seen;
   const auto give_up = Clock::now() + std::chrono::seconds(40);
   for (int trial = 0; trial < 60 && Clock::now() < give_up; ++trial) {
-    const std::string state = Interrupt(SIGKILL);
+    const std::string state = Interrupt(SIGKILL, static_cast<Aim>(trial % 3));
     ++seen[state];
     EXPECT_NE(state, "corrupt") << "trial " << trial;
     ExpectNextRunRepairs();
   }
   std::cout << "SIGKILL during a 16 MiB rewrite:";
-  for (const auto& [state, count] : seen) std::cout << ' ' << state << ' ' << count;
+  for (const auto& [state, count] : seen) std::cout << "; " << state << ": " << count;
   std::cout << '\n';
 }
 
@@ -111,13 +144,13 @@ TEST_F(Interruption, TerminationWaitsUntilTheFormIsConsistent) {
   std::map<std::string, int> seen;
   const auto give_up = Clock::now() + std::chrono::seconds(20);
   for (int trial = 0; trial < 30 && Clock::now() < give_up; ++trial) {
-    const std::string state = Interrupt(SIGTERM);
+    const std::string state = Interrupt(SIGTERM, static_cast<Aim>(trial % 3));
     ++seen[state];
     EXPECT_TRUE(state == "original" || state == "repaired") << state << " in trial " << trial;
     ExpectNextRunRepairs();
   }
   std::cout << "SIGTERM during a 16 MiB rewrite:";
-  for (const auto& [state, count] : seen) std::cout << ' ' << state << ' ' << count;
+  for (const auto& [state, count] : seen) std::cout << "; " << state << ": " << count;
   std::cout << '\n';
 }
 
