@@ -266,6 +266,10 @@ Status DiskFile::WriteAt(std::uint64_t offset, std::string_view data) {
 }
 
 Status DiskFile::Reserve(std::uint64_t size) {
+  // An allocation below the file's length would cut the file: only growth is claimed.
+  LARGE_INTEGER current{};
+  if (!::GetFileSizeEx(handles_->file.get(), &current)) return LastError();
+  if (size <= static_cast<std::uint64_t>(current.QuadPart)) return {};
   FILE_ALLOCATION_INFO info{};
   info.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
   if (::SetFileInformationByHandle(handles_->file.get(), FileAllocationInfo, &info, sizeof info)) {
