@@ -1,17 +1,19 @@
 // Build tool: prepares a picture for embedding in the program, so that showing it at start-up
 // costs as little as possible. An SVG drawing is drawn at its own size on a transparent
-// background; a PNG picture is read. Either is written as a PNG without compression, which the
-// program reads at start-up without inflating anything (some 150 KiB in all).
-//   plindor_embed_picture INPUT.svg|INPUT.png OUTPUT.png
+// background; a PNG picture is read. Either is written as its pixels (see embedded_picture.h),
+// which the program copies out at start-up (some 150 KiB in all).
+//   plindor_embed_picture INPUT.svg|INPUT.png OUTPUT
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QPainter>
 #include <QSvgRenderer>
 
 #include <cstdio>
+
+#include "qt/embedded_picture.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ int main(int argc, char* argv[]) {
   // A drawing's text needs the font database, which needs the application object.
   const QGuiApplication application(argc, argv);
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s INPUT.svg|INPUT.png OUTPUT.png\n", argv[0]);
+    std::fprintf(stderr, "usage: %s INPUT.svg|INPUT.png OUTPUT\n", argv[0]);
     return 2;
   }
   const QString input = QString::fromLocal8Bit(argv[1]);
@@ -44,11 +46,12 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "%s: cannot read the picture %s\n", argv[0], argv[1]);
     return 1;
   }
-  QImageWriter writer(QString::fromLocal8Bit(argv[2]), "png");
-  writer.setCompression(0);
-  if (!writer.write(picture)) {
+  QFile output(QString::fromLocal8Bit(argv[2]));
+  const QByteArray bytes = plindor::qt::EncodePicture(picture);
+  if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      output.write(bytes) != bytes.size() || !output.flush()) {
     std::fprintf(stderr, "%s: cannot write %s: %s\n", argv[0], argv[2],
-                 qPrintable(writer.errorString()));
+                 qPrintable(output.errorString()));
     return 1;
   }
   return 0;

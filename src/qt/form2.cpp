@@ -13,8 +13,8 @@
 
 #include "desktop/texts.h"
 #include "qt/caption.h"
+#include "qt/embedded_picture.h"
 #include "qt/fonts.h"
-#include "qt/png_image.h"
 #include "qt/typed_character_filter.h"
 #include "qt/version_info.h"
 #include "ui_form2.h"
@@ -68,10 +68,12 @@ void Form2::ApplyLook() {
   notice.setColor(QPalette::WindowText, QColor(255, 0, 0));
   ui_->Label5->setPalette(notice);
 
-  ui_->Picture2->setPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/plindor/photo.png"))));
+  ui_->Picture2->setPixmap(
+      QPixmap::fromImage(ReadEmbeddedPicture(QStringLiteral(":/plindor/photo.picture"))));
   // At the logo's own size and left uncut, so that the box shows its top left part only; drawn
   // from its SVG when the program was built.
-  ui_->Picture1->setPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/plindor/logo.png"))));
+  ui_->Picture1->setPixmap(
+      QPixmap::fromImage(ReadEmbeddedPicture(QStringLiteral(":/plindor/logo.picture"))));
 }
 
 void Form2::Load() {

@@ -9,15 +9,17 @@
 #include <exception>
 #include <utility>
 
+#include "qt/embedded_picture.h"
 #include "qt/font_config_warm_up.h"
-#include "qt/png_image.h"
+#include "qt/fonts.h"
 
 namespace plindor::qt {
 
 QIcon ProgramIcon() {
   QIcon icon;
   for (const int size : {16, 32, 48}) {
-    icon.addPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/plindor/icons/%1.png").arg(size))));
+    icon.addPixmap(QPixmap::fromImage(
+        ReadEmbeddedPicture(QStringLiteral(":/plindor/icons/%1.picture").arg(size))));
   }
   return icon;
 }
@@ -32,6 +34,9 @@ int RunProgram(int& argc, char** argv, MainWindowFactory make_main_window) {
   FontConfigWarmUp font_config;
   QApplication application(argc, argv);
   font_config.Wait();
+  // Every control is born in the layout's font: none is laid out first in the toolkit's
+  // default, whose name only fontconfig's fallback search resolves.
+  QApplication::setFont(LayoutFont(8.25, false));
   // The desktop entry packaging/linux/example.plindor.Plindor.desktop, which names the icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("example.plindor.Plindor"));
 
