@@ -75,18 +75,18 @@ class DiskFileSystem::File final : public RepairFile {
       CheckUnchanged(file_, path_, stamp_);
       return;
     }
-    const bool backup = after_ != content_;
-    if (backup) pending_.Add();
+    rewrite_.emplace(file_, path_, stamp_, content_, after_);
+    if (rewrite_->changed) pending_.Add();
     try {
-      PrepareRewrite(Rewrite());
+      PrepareRewrite(*rewrite_);
     } catch (...) {
-      if (backup) pending_.Remove();
+      if (rewrite_->changed) pending_.Remove();
       throw;
     }
-    has_backup_ = backup;
+    has_backup_ = rewrite_->changed;
   }
 
-  PreparedRewrite Rewrite() { return {&file_, &path_, &stamp_, content_, after_}; }
+  const PreparedRewrite& Rewrite() const { return *rewrite_; }
   void Preview() { (*previews_)[Id()] = std::string(after_); }
   // The commit has dealt with the backup, whatever its outcome.
   void Committed() {
@@ -106,6 +106,7 @@ class DiskFileSystem::File final : public RepairFile {
   std::string recovery_;
   PendingBackups& pending_;
   std::string_view after_;
+  std::optional<PreparedRewrite> rewrite_;
   bool has_backup_ = false;
 };
 

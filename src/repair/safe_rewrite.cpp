@@ -31,10 +31,6 @@ Status Overwrite(DiskFile& file, std::uint64_t offset, std::string_view tail) {
   return file.Truncate(size);
 }
 
-}  // namespace
-
-namespace {
-
 // What another program did to `file` since it was read with stamp `read`; "" when nothing.
 std::string ChangeSince(DiskFile& file, const FileStamp& read) {
   FileStamp now;
@@ -48,37 +44,11 @@ std::string ChangeSince(DiskFile& file, const FileStamp& read) {
   return {};
 }
 
-}  // namespace
-
-void CheckUnchanged(DiskFile& file, const std::string& path, const FileStamp& read) {
-  if (const std::string change = ChangeSince(file, read); !change.empty()) {
-    CannotWrite(path, change);
-  }
-}
-
-void PrepareRewrite(const PreparedRewrite& rewrite) {
-  CheckUnchanged(*rewrite.file, *rewrite.path, *rewrite.read);
-  if (rewrite.before == rewrite.after) return;
-  const BackupRecord record = BackupRecord::For(rewrite.before, rewrite.after);
-  const std::string header = EncodeBackupHeader(record);
-  const std::array<std::string_view, 2> backup = {header, record.old_tail};
-  if (Status status = rewrite.file->CreateBackup(backup); !status.ok()) {
-    CannotWrite(*rewrite.path,
-                "cannot make its backup " + BackupShown(*rewrite.file) + ": " + status.reason());
-  }
-}
-
-namespace {
-
-std::size_t FirstChange(const PreparedRewrite& rewrite) {
-  return static_cast<std::size_t>(BackupRecord::OffsetOfChange(rewrite.before, rewrite.after));
-}
-
 // Puts on the disk the files (with `backups`, their backups) of `rewrites` that change.
 Status FlushChanged(std::span<const PreparedRewrite> rewrites, bool backups) {
   std::vector<DiskFile*> files;
   for (const PreparedRewrite& rewrite : rewrites) {
-    if (rewrite.before != rewrite.after) files.push_back(rewrite.file);
+    if (rewrite.changed) files.push_back(rewrite.file);
   }
   // One file is flushed on its own: cheaper than flushing its whole file system.
   if (files.size() == 1) return backups ? files.front()->FlushBackup() : files.front()->Flush();
@@ -89,18 +59,47 @@ Status FlushChanged(std::span<const PreparedRewrite> rewrites, bool backups) {
 void RemoveBackups(std::span<const PreparedRewrite> rewrites) {
   // A backup that stays behind is recognised and removed by the next run.
   for (const PreparedRewrite& rewrite : rewrites) {
-    if (rewrite.before != rewrite.after) (void)rewrite.file->RemoveBackup();
+    if (rewrite.changed) (void)rewrite.file->RemoveBackup();
   }
 }
 
 }  // namespace
+
+PreparedRewrite::PreparedRewrite(DiskFile& disk_file, const std::string& shown_path,
+                                 const FileStamp& stamp, std::string_view old_text,
+                                 std::string_view new_text)
+    : file(&disk_file),
+      path(&shown_path),
+      read(&stamp),
+      before(old_text),
+      after(new_text),
+      offset(static_cast<std::size_t>(BackupRecord::OffsetOfChange(old_text, new_text))),
+      changed(offset < old_text.size() || old_text.size() != new_text.size()) {}
+
+void CheckUnchanged(DiskFile& file, const std::string& path, const FileStamp& read) {
+  if (const std::string change = ChangeSince(file, read); !change.empty()) {
+    CannotWrite(path, change);
+  }
+}
+
+void PrepareRewrite(const PreparedRewrite& rewrite) {
+  CheckUnchanged(*rewrite.file, *rewrite.path, *rewrite.read);
+  if (!rewrite.changed) return;
+  const BackupRecord record = BackupRecord::For(rewrite.before, rewrite.after);
+  const std::string header = EncodeBackupHeader(record);
+  const std::array<std::string_view, 2> backup = {header, record.old_tail};
+  if (Status status = rewrite.file->CreateBackup(backup); !status.ok()) {
+    CannotWrite(*rewrite.path,
+                "cannot make its backup " + BackupShown(*rewrite.file) + ": " + status.reason());
+  }
+}
 
 CommitResult CommitRewrites(std::span<const PreparedRewrite> rewrites) {
   const DeferredTermination until_consistent;
   if (Status status = FlushChanged(rewrites, true); !status.ok()) {
     RemoveBackups(rewrites);
     for (const PreparedRewrite& rewrite : rewrites) {
-      if (rewrite.before != rewrite.after) {
+      if (rewrite.changed) {
         return {0, "cannot write " + Quoted(*rewrite.path) + ": cannot put its backup " +
                        BackupShown(*rewrite.file) + " on the disk: " + status.reason()};
       }
@@ -116,14 +115,14 @@ CommitResult CommitRewrites(std::span<const PreparedRewrite> rewrites) {
       failure = "cannot write " + Quoted(*rewrite.path) + ": " + change;
       break;
     }
-    if (rewrite.before == rewrite.after) {
+    if (!rewrite.changed) {
       if (Status status = rewrite.file->WriteAt(0, rewrite.after); !status.ok()) {
         failure = "cannot write " + Quoted(*rewrite.path) + ": " + status.reason();
         break;
       }
       continue;
     }
-    const std::size_t offset = FirstChange(rewrite);
+    const std::size_t offset = rewrite.offset;
     Status failed = Overwrite(*rewrite.file, offset, rewrite.after.substr(offset));
     if (failed.ok()) continue;
     failure = "cannot write " + Quoted(*rewrite.path) + ": " + failed.reason();
@@ -147,8 +146,8 @@ CommitResult CommitRewrites(std::span<const PreparedRewrite> rewrites) {
     // `before`, whose bytes the backups hold should that fail too.
     std::string reason = status.reason();
     for (const PreparedRewrite& rewrite : rewritten) {
-      if (rewrite.before == rewrite.after) continue;
-      const std::size_t offset = FirstChange(rewrite);
+      if (!rewrite.changed) continue;
+      const std::size_t offset = rewrite.offset;
       if (!Overwrite(*rewrite.file, offset, rewrite.before.substr(offset)).ok() ||
           !rewrite.file->Flush().ok()) {
         return {0, "cannot write " + Quoted(*rewrite.path) + ": " + reason +

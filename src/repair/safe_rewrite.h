@@ -15,11 +15,16 @@ void CheckUnchanged(DiskFile& file, const std::string& path, const FileStamp& re
 
 // One file's rewrite, from `before` (its content as read, with stamp `read`) to `after`.
 struct PreparedRewrite {
+  PreparedRewrite(DiskFile& disk_file, const std::string& shown_path, const FileStamp& stamp,
+                  std::string_view old_text, std::string_view new_text);
+
   DiskFile* file;
   const std::string* path;  // for messages
   const FileStamp* read;
   std::string_view before;
   std::string_view after;
+  std::size_t offset;  // of the first byte that differs
+  bool changed;        // whether `after` differs from `before`
 };
 
 // Readies a rewrite: checks that the file is unchanged since it was read, then writes the backup of

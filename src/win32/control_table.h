@@ -18,20 +18,20 @@ enum class ControlKind {
   kDrawing,  // an enhanced metafile resource at its own size, cut at the box's edges
 };
 
-struct FontSpec {
+struct FontChoice {
   double points = 8.25;
   bool bold = false;
 };
 
 // One control of a window, as the window's layout gives it.
-struct ControlSpec {
+struct ControlRow {
   const char* name = "";
   int id = 0;
   ControlKind kind = ControlKind::kLabel;
   // Relative to the client area, or to the control named by `inside`.
   TwipsRect place;
   const char* caption = "";  // UTF-8
-  FontSpec font;
+  FontChoice font;
   std::optional<COLORREF> text_colour;
   const char* inside = nullptr;
   int resource = 0;  // kPicture and kDrawing
@@ -39,14 +39,14 @@ struct ControlSpec {
 };
 
 // A window: its frame, where it goes, its client area's size and its controls in tab order.
-struct WindowSpec {
+struct WindowTable {
   const char* title = "";  // UTF-8
   DWORD style = 0;
   DWORD ex_style = 0;
   // Left and top of the window on the screen; width and height of its client area.
   TwipsRect place;
   int background = COLOR_WINDOW;  // a system colour index
-  std::span<const ControlSpec> controls;
+  std::span<const ControlRow> controls;
 };
 
 }  // namespace plindor::win32

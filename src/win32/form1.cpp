@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kFindItAndFixIt = 1001;
 
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {.name = "Command2",
      .id = IDCANCEL,
      .kind = ControlKind::kPushButton,
@@ -52,7 +52,7 @@ constexpr ControlSpec kControls[] = {
      .extra_style = ES_WANTRETURN},
 };
 
-constexpr WindowSpec kWindow = {
+constexpr WindowTable kWindow = {
     .title = desktop::kMainTitle,
     .style = WS_OVERLAPPEDWINDOW,
     .place = {1545, 1545, 5970, 4515},

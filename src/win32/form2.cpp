@@ -17,7 +17,7 @@ namespace {
 constexpr int kAgree = 1001;
 constexpr COLORREF kRed = RGB(255, 0, 0);
 
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {.name = "Command2",
      .id = IDCANCEL,
      .kind = ControlKind::kPushButton,
@@ -58,7 +58,7 @@ constexpr ControlSpec kControls[] = {
 };
 
 // No title bar, no close box, a fixed size.
-constexpr WindowSpec kWindow = {
+constexpr WindowTable kWindow = {
     .title = "",
     .style = WS_POPUP | WS_DLGFRAME,
     .place = {1470, 1695, 6315, 5805},

@@ -38,7 +38,7 @@ const wchar_t* ClassOf(ControlKind kind) {
   return WC_STATICW;
 }
 
-DWORD StyleOf(const ControlSpec& control) {
+DWORD StyleOf(const ControlRow& control) {
   DWORD style = WS_CHILD | WS_VISIBLE | control.extra_style;
   switch (control.kind) {
     case ControlKind::kPushButton:
@@ -56,7 +56,7 @@ DWORD StyleOf(const ControlSpec& control) {
   return style;
 }
 
-UniqueFont MakeFont(const FontSpec& font, UINT dpi) {
+UniqueFont MakeFont(const FontChoice& font, UINT dpi) {
   LOGFONTW look{};
   look.lfHeight = -PointsToPixels(font.points, dpi);
   look.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
@@ -70,11 +70,11 @@ UniqueFont MakeFont(const FontSpec& font, UINT dpi) {
 
 }  // namespace
 
-TableWindow::TableWindow(HINSTANCE instance, const WindowSpec& spec, CommandHandler on_command)
-    : instance_(instance), spec_(spec), on_command_(std::move(on_command)) {
+TableWindow::TableWindow(HINSTANCE instance, const WindowTable& table, CommandHandler on_command)
+    : instance_(instance), table_(table), on_command_(std::move(on_command)) {
   EmptyDialogTemplate layout{};
-  layout.header.style = spec.style & ~static_cast<DWORD>(WS_VISIBLE);
-  layout.header.dwExtendedStyle = spec.ex_style;
+  layout.header.style = table.style & ~static_cast<DWORD>(WS_VISIBLE);
+  layout.header.dwExtendedStyle = table.ex_style;
   LoadPictures();
   ::CreateDialogIndirectParamW(instance, &layout.header, nullptr, &TableWindow::DialogProc,
                                reinterpret_cast<LPARAM>(this));
@@ -83,7 +83,7 @@ TableWindow::TableWindow(HINSTANCE instance, const WindowSpec& spec, CommandHand
     std::rethrow_exception(init_error_);
   }
   if (hwnd_ == nullptr) {
-    throw std::runtime_error("cannot create the window \"" + std::string(spec.title) +
+    throw std::runtime_error("cannot create the window \"" + std::string(table.title) +
                              "\" (error " + std::to_string(::GetLastError()) + ")");
   }
 }
@@ -96,7 +96,7 @@ void TableWindow::Destroy() {
 
 HWND TableWindow::Control(std::string_view name) const {
   for (std::size_t i = 0; i < controls_.size(); ++i) {
-    if (spec_.controls[i].name == name) return controls_[i];
+    if (table_.controls[i].name == name) return controls_[i];
   }
   throw std::logic_error("the window has no control " + std::string(name));
 }
@@ -127,7 +127,7 @@ INT_PTR CALLBACK TableWindow::DialogProc(HWND hwnd, UINT message, WPARAM wparam,
 INT_PTR TableWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG: {
-      ::SetWindowTextW(hwnd_, WideFromUtf8(spec_.title).c_str());
+      ::SetWindowTextW(hwnd_, WideFromUtf8(table_.title).c_str());
       // The dialog DPI scaling of newer systems would scale the table's pixels a second time.
       using SetBehavior = BOOL(WINAPI*)(HWND, int, int);
       if (auto set = reinterpret_cast<SetBehavior>(reinterpret_cast<void*>(
@@ -161,7 +161,7 @@ INT_PTR TableWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       Command(IDCANCEL);
       return TRUE;
     case WM_CTLCOLORDLG:
-      return reinterpret_cast<INT_PTR>(::GetSysColorBrush(spec_.background));
+      return reinterpret_cast<INT_PTR>(::GetSysColorBrush(table_.background));
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return reinterpret_cast<INT_PTR>(
@@ -175,7 +175,7 @@ INT_PTR TableWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void TableWindow::LoadPictures() {
-  for (const ControlSpec& control : spec_.controls) {
+  for (const ControlRow& control : table_.controls) {
     if (control.kind == ControlKind::kPicture) {
       picture_.reset(static_cast<HBITMAP>(::LoadImageW(
           instance_, MAKEINTRESOURCEW(control.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -192,7 +192,7 @@ void TableWindow::LoadPictures() {
 }
 
 void TableWindow::CreateControls() {
-  for (const ControlSpec& control : spec_.controls) {
+  for (const ControlRow& control : table_.controls) {
     HWND created = ::CreateWindowExW(
         control.kind == ControlKind::kTextBox ? WS_EX_CLIENTEDGE : 0, ClassOf(control.kind),
         WideFromUtf8(control.caption).c_str(), StyleOf(control), 0, 0, 0, 0, hwnd_,
@@ -213,10 +213,10 @@ void TableWindow::CreateControls() {
   }
 }
 
-RECT TableWindow::PlaceOf(const ControlSpec& control, UINT dpi) const {
+RECT TableWindow::PlaceOf(const ControlRow& control, UINT dpi) const {
   TwipsRect place = control.place;
   if (control.inside != nullptr) {
-    for (const ControlSpec& outer : spec_.controls) {
+    for (const ControlRow& outer : table_.controls) {
       if (std::strcmp(outer.name, control.inside) == 0) {
         place.left += outer.place.left;
         place.top += outer.place.top;
@@ -234,21 +234,21 @@ void TableWindow::Command(int id) {
   try {
     on_command_(id);
   } catch (const std::exception& error) {
-    ::MessageBoxW(hwnd_, WideFromUtf8(error.what()).c_str(), WideFromUtf8(spec_.title).c_str(),
+    ::MessageBoxW(hwnd_, WideFromUtf8(error.what()).c_str(), WideFromUtf8(table_.title).c_str(),
                   MB_OK | MB_ICONERROR);
   }
 }
 
 void TableWindow::Place(UINT dpi) {
   if (dpi == 0) dpi = USER_DEFAULT_SCREEN_DPI;
-  const int width = TwipsToPixels(spec_.place.width, dpi);
-  const int height = TwipsToPixels(spec_.place.height, dpi);
+  const int width = TwipsToPixels(table_.place.width, dpi);
+  const int height = TwipsToPixels(table_.place.height, dpi);
   RECT frame{0, 0, width, height};
   const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE));
   const DWORD ex_style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
   ::AdjustWindowRectExForDpi(&frame, style, FALSE, ex_style, dpi);
-  ::SetWindowPos(hwnd_, nullptr, TwipsToPixels(spec_.place.left, dpi),
-                 TwipsToPixels(spec_.place.top, dpi), frame.right - frame.left,
+  ::SetWindowPos(hwnd_, nullptr, TwipsToPixels(table_.place.left, dpi),
+                 TwipsToPixels(table_.place.top, dpi), frame.right - frame.left,
                  frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -257,7 +257,7 @@ void TableWindow::Layout(UINT dpi) {
   dpi_ = dpi;
   std::vector<UniqueFont> fonts;
   for (std::size_t i = 0; i < controls_.size(); ++i) {
-    const ControlSpec& control = spec_.controls[i];
+    const ControlRow& control = table_.controls[i];
     const RECT place = PlaceOf(control, dpi);
     ::SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left,
                    place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -283,27 +283,27 @@ void TableWindow::SetIcons(UINT dpi) {
   small_icon_ = std::move(small);
 }
 
-const ControlSpec* TableWindow::SpecOf(HWND control) const {
+const ControlRow* TableWindow::RowOf(HWND control) const {
   for (std::size_t i = 0; i < controls_.size(); ++i) {
-    if (controls_[i] == control) return &spec_.controls[i];
+    if (controls_[i] == control) return &table_.controls[i];
   }
   return nullptr;
 }
 
 HBRUSH TableWindow::Colour(HDC dc, HWND control) {
-  const ControlSpec* spec = SpecOf(control);
-  ::SetBkColor(dc, ::GetSysColor(spec_.background));
-  ::SetTextColor(dc, spec != nullptr && spec->text_colour ? *spec->text_colour
-                                                          : ::GetSysColor(COLOR_WINDOWTEXT));
-  return ::GetSysColorBrush(spec_.background);
+  const ControlRow* row = RowOf(control);
+  ::SetBkColor(dc, ::GetSysColor(table_.background));
+  ::SetTextColor(
+      dc, row != nullptr && row->text_colour ? *row->text_colour : ::GetSysColor(COLOR_WINDOWTEXT));
+  return ::GetSysColorBrush(table_.background);
 }
 
 void TableWindow::Draw(const DRAWITEMSTRUCT& item) {
-  const ControlSpec* spec = SpecOf(item.hwndItem);
-  if (spec == nullptr) return;
+  const ControlRow* row = RowOf(item.hwndItem);
+  if (row == nullptr) return;
   const RECT& box = item.rcItem;
-  ::FillRect(item.hDC, &box, ::GetSysColorBrush(spec_.background));
-  if (spec->kind == ControlKind::kPicture && picture_) {
+  ::FillRect(item.hDC, &box, ::GetSysColorBrush(table_.background));
+  if (row->kind == ControlKind::kPicture && picture_) {
     // The picture fills its box, which is its own size at 96 dpi.
     BITMAP bitmap{};
     ::GetObjectW(picture_.get(), sizeof bitmap, &bitmap);
@@ -314,7 +314,7 @@ void TableWindow::Draw(const DRAWITEMSTRUCT& item) {
                  0, bitmap.bmWidth, bitmap.bmHeight, SRCCOPY);
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
-  } else if (spec->kind == ControlKind::kDrawing && drawing_) {
+  } else if (row->kind == ControlKind::kDrawing && drawing_) {
     // At the drawing's own size (its frame is in hundredths of a millimetre), from the box's
     // corner: what does not fit is cut off at the right and bottom.
     ENHMETAHEADER header{};

@@ -21,7 +21,7 @@ class TableWindow final {
  public:
   using CommandHandler = std::function<void(int id)>;
 
-  TableWindow(HINSTANCE instance, const WindowSpec& spec, CommandHandler on_command);
+  TableWindow(HINSTANCE instance, const WindowTable& table, CommandHandler on_command);
   TableWindow(const TableWindow&) = delete;
   TableWindow& operator=(const TableWindow&) = delete;
   ~TableWindow();
@@ -42,14 +42,14 @@ class TableWindow final {
   void Command(int id);
   void Place(UINT dpi);
   void Layout(UINT dpi);
-  RECT PlaceOf(const ControlSpec& control, UINT dpi) const;
-  const ControlSpec* SpecOf(HWND control) const;
+  RECT PlaceOf(const ControlRow& control, UINT dpi) const;
+  const ControlRow* RowOf(HWND control) const;
   HBRUSH Colour(HDC dc, HWND control);
   void Draw(const DRAWITEMSTRUCT& item);
   void SetIcons(UINT dpi);
 
   HINSTANCE instance_;
-  const WindowSpec& spec_;
+  const WindowTable& table_;
   CommandHandler on_command_;
   HWND hwnd_ = nullptr;
   std::vector<HWND> controls_;     // in the table's order
