@@ -3,7 +3,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,17 +52,18 @@ class MemoryFileSystem final : public repair::FileSystem {
                                   recovery == recoveries.end() ? "" : recovery->second);
   }
 
-  repair::CommitResult Commit(std::span<repair::RepairFile* const> batch) override {
+  repair::CommitResult Commit(const repair::CommitReport& report) override {
     repair::CommitResult result;
-    for (repair::RepairFile* file : batch) {
-      auto& ours = static_cast<File&>(*file);
-      operations.push_back("commit " + ours.path_);
-      if (fail_commit.contains(ours.key_)) {
-        result.failure = "cannot write \"" + ours.path_ + "\": No space left on device";
+    const std::vector<File*> batch = std::exchange(prepared_, {});
+    for (const File* file : batch) {
+      operations.push_back("commit " + file->path_);
+      if (fail_commit.contains(file->key_)) {
+        result.failure = "cannot write \"" + file->path_ + "\": No space left on device";
+        report(result.rewritten, result.failure);
         return result;
       }
-      files[ours.key_] = std::string(ours.after_);
-      ++result.rewritten;
+      files[file->key_] = std::string(file->after_);
+      report(result.rewritten++, {});
     }
     return result;
   }
@@ -81,11 +81,11 @@ class MemoryFileSystem final : public repair::FileSystem {
     ~File() override {
       owner_.operations.push_back("release " + path_);
       owner_.held_.erase(key_);
+      std::erase(owner_.prepared_, this);
     }
 
     const std::string& Recovery() const override { return recovery_; }
     const std::string& Location() const override { return key_; }
-    std::uint64_t Size() const override { return owner_.files.at(key_).size(); }
     const std::string& Read() override {
       owner_.operations.push_back("read " + path_);
       content_ = owner_.files.at(key_);
@@ -94,6 +94,7 @@ class MemoryFileSystem final : public repair::FileSystem {
     void Prepare(std::string_view text) override {
       owner_.operations.push_back("prepare " + path_);
       after_ = text;
+      owner_.prepared_.push_back(this);
     }
 
    private:
@@ -107,14 +108,19 @@ class MemoryFileSystem final : public repair::FileSystem {
   };
 
   std::set<std::string> held_;
+  std::vector<File*> prepared_;  // in order, since the last commit
 };
+
+// Commits what `files` has prepared, raising the failure as the repair does.
+inline void CommitOrThrow(repair::FileSystem& files) {
+  const repair::CommitResult result = files.Commit([](std::size_t, std::string_view) {});
+  if (!result.failure.empty()) throw repair::RepairError(result.failure);
+}
 
 // Rewrites one open file through `files` with `text`, raising the failure as the repair does.
 inline void Rewrite(repair::FileSystem& files, repair::RepairFile& file, std::string_view text) {
   file.Prepare(text);
-  repair::RepairFile* const batch[] = {&file};
-  const repair::CommitResult result = files.Commit(batch);
-  if (!result.failure.empty()) throw repair::RepairError(result.failure);
+  CommitOrThrow(files);
 }
 
 class StringLog final : public repair::ProgressLog {

@@ -5,8 +5,10 @@
 #include "cli/command_line.h"
 #include "cli/process_setup.h"
 #include "cli/project_runner.h"
+#include "repair/deferred_termination.h"
 
 int main(int argc, char** argv) {
+  plindor::repair::GuardTermination();
   const plindor::cli::ProcessSetup process(argc, argv);
   std::vector<const char*> arguments;
   for (const std::string& argument : process.arguments()) arguments.push_back(argument.c_str());

@@ -16,10 +16,10 @@ namespace {
 // Text, so that a person who opens the file sees what it is.
 constexpr std::string_view kMagic = "PLINDOR BACKUP\r\n";
 constexpr std::uint64_t kVersion = 1;
-// Magic, then eight 64-bit fields: version, offset, old size, new size, prefix hash, old tail
-// hash, new hash, and the hash of everything before it.
+// Magic, then the record's six fields, the version first, and the hash of everything before it.
 constexpr std::size_t kFields = 8;
 constexpr std::size_t kHeaderSize = kMagic.size() + kFields * 8;
+constexpr std::size_t kHeaderHashAt = kHeaderSize - 8;
 
 std::uint64_t Hash(std::string_view bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
 
@@ -27,12 +27,13 @@ void Put(std::string& out, std::uint64_t value) {
   for (int i = 0; i < 8; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-std::uint64_t Get(std::string_view bytes, std::size_t field) {
+// Reads the 64-bit field at `at` and moves past it.
+std::uint64_t Take(std::string_view bytes, std::size_t& at) {
   std::uint64_t value = 0;
-  const std::size_t at = kMagic.size() + field * 8;
   for (int i = 7; i >= 0; --i) {
     value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
   }
+  at += 8;
   return value;
 }
 
@@ -73,30 +74,22 @@ std::string EncodeBackupHeader(const BackupRecord& record) {
 }
 
 ParsedBackup ParseBackup(std::string_view bytes) {
-  if (!bytes.starts_with(kMagic)) {
-    // Cut short inside its first line, or never filled in before a power cut: ours all the same.
-    const std::string_view start = bytes.substr(0, kMagic.size());
-    const bool unfinished =
-        kMagic.starts_with(start) || start.find_first_not_of('\0') == std::string_view::npos;
-    return {unfinished ? BackupState::kIncomplete : BackupState::kForeign, {}};
-  }
-  if (bytes.size() < kHeaderSize ||
-      Get(bytes, kFields - 1) != Hash(bytes.substr(0, kHeaderSize - 8)) ||
-      Get(bytes, 0) != kVersion) {
-    return {BackupState::kIncomplete, {}};
-  }
+  if (!bytes.starts_with(kMagic) || bytes.size() < kHeaderSize) return {BackupState::kUnknown, {}};
+  std::size_t at = kHeaderHashAt;
+  if (Take(bytes, at) != Hash(bytes.substr(0, kHeaderHashAt))) return {BackupState::kUnknown, {}};
+  at = kMagic.size();
+  if (Take(bytes, at) != kVersion) return {BackupState::kUnknown, {}};
   BackupRecord record;
-  record.offset = Get(bytes, 1);
-  record.old_size = Get(bytes, 2);
-  record.new_size = Get(bytes, 3);
-  record.prefix_hash = Get(bytes, 4);
-  record.new_hash = Get(bytes, 6);
-  record.old_tail = bytes.substr(kHeaderSize);
-  if (record.offset > record.old_size ||
-      record.old_tail.size() != record.old_size - record.offset ||
-      Hash(record.old_tail) != Get(bytes, 5)) {
-    return {BackupState::kIncomplete, {}};
+  for (std::uint64_t* field : {&record.offset, &record.old_size, &record.new_size,
+                               &record.prefix_hash, &record.old_tail_hash, &record.new_hash}) {
+    *field = Take(bytes, at);
   }
+  if (record.offset > record.old_size) return {BackupState::kUnknown, {}};
+  const std::string_view tail = bytes.substr(kHeaderSize);
+  if (tail.size() != record.old_size - record.offset || Hash(tail) != record.old_tail_hash) {
+    return {BackupState::kHeaderOnly, record};
+  }
+  record.old_tail = tail;
   return {BackupState::kValid, record};
 }
 
@@ -106,7 +99,9 @@ BackupMatch MatchBackup(std::string_view content, const BackupRecord& record) {
     return BackupMatch::kOtherFile;
   }
   const std::string_view tail = content.substr(static_cast<std::size_t>(record.offset));
-  if (tail == record.old_tail) return BackupMatch::kOriginal;
+  if (tail.size() == record.old_size - record.offset && Hash(tail) == record.old_tail_hash) {
+    return BackupMatch::kOriginal;
+  }
   if (content.size() == record.new_size && Hash(content) == record.new_hash) {
     return BackupMatch::kRewritten;
   }

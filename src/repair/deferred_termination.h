@@ -2,10 +2,16 @@
 
 namespace plindor::repair {
 
-// While one lives, requests to end the program (Ctrl-C, SIGTERM, SIGHUP, SIGQUIT; on Windows
-// the console's Ctrl-C, Ctrl-Break and close) wait, and take effect once it is gone: a file
-// being rewritten is consistent again by then. Nothing can hold back SIGKILL or a crash; the
-// backup covers those. One thread at a time.
+// Readies the process for DeferredTermination; call first thing in main, before any thread
+// starts. Requests to end the program (Ctrl-C, SIGTERM, SIGHUP, SIGQUIT; on Windows the
+// console's Ctrl-C, Ctrl-Break and close) are then taken by one place, in every thread alike,
+// and a file-size limit fails a write instead of killing the program.
+void GuardTermination();
+
+// While one lives, requests to end the program wait, and take effect once none is left: the
+// files being rewritten are consistent again by then. Nothing can hold back SIGKILL or a
+// crash; the backups cover those. Without GuardTermination, holds the requests back in the
+// calling thread only.
 class DeferredTermination final {
  public:
   DeferredTermination();

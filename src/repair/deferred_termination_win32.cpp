@@ -20,11 +20,18 @@ BOOL WINAPI WaitForRewrite(DWORD) {
   return FALSE;  // the system's own handler ends the program
 }
 
-}  // namespace
-
-DeferredTermination::DeferredTermination() : saved_{} {
+void Install() {
   static const bool installed = ::SetConsoleCtrlHandler(WaitForRewrite, TRUE) != FALSE;
   (void)installed;
+}
+
+}  // namespace
+
+// The console's handler already runs in a thread of its own, whatever thread rewrites.
+void GuardTermination() { Install(); }
+
+DeferredTermination::DeferredTermination() : saved_{} {
+  Install();
   ::EnterCriticalSection(&Rewriting());
 }
 

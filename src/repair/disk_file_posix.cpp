@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/types.h>
@@ -8,16 +7,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "repair/disk_file.h"
 #include "repair/path_resolver.h"
-#include "repair/repair_error.h"
 #include "repair/unique_fd.h"
 
 namespace plindor::repair {
@@ -25,18 +22,26 @@ namespace plindor::repair {
 namespace {
 
 constexpr char kBackupSuffix[] = ".plindor-backup";
-// How long a run waits for another that holds the same file.
-constexpr auto kLockPatience = std::chrono::seconds(60);
 
-Status Errno(int error) { return Status(std::strerror(error)); }
+Status Errno(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+      return Status(std::strerror(error), Status::Kind::kDenied);
+    case EWOULDBLOCK:
+      return Status(std::strerror(error), Status::Kind::kHeld);
+    default:
+      return Status(std::strerror(error));
+  }
+}
 Status LastError() { return Errno(errno); }
 
 // File systems whose files are the kernel's interfaces, not data on a disk: writing there
 // changes the system, not a file.
-bool IsPseudoFileSystem(int fd) {
-  struct statfs info {};
-  if (::fstatfs(fd, &info) != 0) return false;
-  switch (static_cast<unsigned long>(info.f_type)) {
+bool IsPseudoFileSystem(unsigned long type) {
+  switch (type) {
     case 0x9fa0:      // proc
     case 0x62656572:  // sysfs
     case 0x64626720:  // debugfs
@@ -56,6 +61,34 @@ bool IsPseudoFileSystem(int fd) {
     default:
       return false;
   }
+}
+
+// Local disk file systems whose syncfs puts every file and name on the disk; elsewhere (FUSE,
+// network file systems) it may reach nothing, and each file is flushed on its own.
+bool SyncfsReachesTheDisk(unsigned long type) {
+  switch (type) {
+    case 0xef53:      // ext2, ext3, ext4
+    case 0x58465342:  // xfs
+    case 0x9123683e:  // btrfs
+    case 0xf2f52010:  // f2fs
+    case 0x01021994:  // tmpfs: nothing to reach
+    case 0x3153464a:  // jfs
+    case 0xca451a4e:  // bcachefs
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CopiesOnWrite(unsigned long type) {
+  return type == 0x9123683e /* btrfs */ || type == 0x2fc12fc1 /* zfs */ ||
+         type == 0xca451a4e /* bcachefs */;
+}
+
+unsigned long FileSystemType(int fd) {
+  struct statfs info {};
+  if (::fstatfs(fd, &info) != 0) return 0;
+  return static_cast<unsigned long>(info.f_type);
 }
 
 // Large writes go in slices, each handed to the disk as soon as it is written, so that the
@@ -85,13 +118,10 @@ Status WriteAll(int fd, std::uint64_t offset, std::string_view data) {
 
 Status ReadToEnd(int fd, std::string& out) {
   struct stat info {};
-  std::size_t expected = 0;
-  if (::fstat(fd, &info) == 0 && info.st_size > 0)
-    expected = static_cast<std::size_t>(info.st_size);
-  out.clear();
+  if (::fstat(fd, &info) != 0) return LastError();
+  const auto expected = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
   // The one byte more than expected is where the end shows.
-  out.reserve(expected + 1);
-  out.resize(expected + 1);
+  out.resize(static_cast<std::size_t>(expected) + 1);
   std::size_t size = 0;
   while (true) {
     if (size == out.size()) out.resize(size * 2);
@@ -107,18 +137,9 @@ Status ReadToEnd(int fd, std::string& out) {
   return {};
 }
 
-// Takes the run's exclusive lock on `fd`, waiting while another run holds it.
-int Lock(int fd, bool wait) {
-  const auto give_up = std::chrono::steady_clock::now() + kLockPatience;
-  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    // Where the file system has no locks, there is nothing to take.
-    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return 0;
-    if (errno != EWOULDBLOCK || !wait) return errno;
-    if (std::chrono::steady_clock::now() > give_up) return ETIMEDOUT;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return 0;
+Status Sync(int fd, bool whole_file_system) {
+  if (whole_file_system ? ::syncfs(fd) : ::fdatasync(fd)) return LastError();
+  return {};
 }
 
 }  // namespace
@@ -127,6 +148,7 @@ struct DiskFile::Handles {
   UniqueFd folder;
   UniqueFd file;
   UniqueFd backup;
+  bool backup_named = false;  // whether the backup handle has a name in the folder
   std::string name;
   std::string location;
   std::string backup_name;
@@ -138,58 +160,51 @@ DiskFile::DiskFile(DiskFile&& other) noexcept = default;
 DiskFile& DiskFile::operator=(DiskFile&& other) noexcept = default;
 DiskFile::~DiskFile() = default;
 
-std::optional<DiskFile> DiskFile::Open(const std::string& base, const std::string& path,
-                                       bool wait) {
-  constexpr std::string_view kReading = "for reading";
-  constexpr std::string_view kWriting = "for writing";
-  const auto fail = [&](std::string_view mode, std::string_view reason) {
-    FailOn("cannot open", path, mode, reason);
-  };
+Status DiskFile::Open(const std::string& base, const std::string& path, Access access,
+                      std::optional<DiskFile>& out) {
   // The system would stop reading the name at a NUL byte and open some other file.
-  if (path.find('\0') != std::string::npos) fail(kReading, "the name contains a NUL character");
-
+  if (path.find('\0') != std::string::npos) return Status("the name contains a NUL character");
   auto handles = std::make_unique<Handles>();
   ResolvedPath where;
-  try {
-    if (const int error = ResolvePath(base, path, where)) fail(kReading, std::strerror(error));
-  } catch (const AmbiguousPathError& e) {
-    fail(kReading, e.what());
-  }
+  if (Status status = ResolvePath(base, path, where); !status.ok()) return status;
   handles->folder = std::move(where.folder);
   handles->name = std::move(where.name);
   handles->location = std::move(where.location);
   handles->backup_name = handles->name + kBackupSuffix;
-  const int folder = handles->folder.get();
-  const char* name = handles->name.c_str();
 
-  // Opening alone has effects on some devices: look at the name's type first.
+  // A handle that only names the file: opening it has no effect on a device or a FIFO.
+  const UniqueFd named(::openat(handles->folder.get(), handles->name.c_str(), O_PATH | O_CLOEXEC));
+  if (!named) return LastError();
   struct stat info {};
-  if (::fstatat(folder, name, &info, 0) != 0) fail(kReading, std::strerror(errno));
-  if (S_ISDIR(info.st_mode)) fail(kReading, std::strerror(EISDIR));
-  if (!S_ISREG(info.st_mode)) fail(kReading, "not a regular file");
+  if (::fstat(named.get(), &info) != 0) return LastError();
+  if (S_ISDIR(info.st_mode)) return Errno(EISDIR);
+  if (!S_ISREG(info.st_mode)) return Status("not a regular file");
+  // Reading the kernel's files does no harm; writing them changes the system.
+  if (access == Access::kReadWrite && IsPseudoFileSystem(FileSystemType(named.get()))) {
+    return Status("not a file on a disk", Status::Kind::kDenied);
+  }
 
-  // Non-blocking, so that a FIFO swapped in meanwhile is refused below instead of waiting.
-  constexpr int kFlags = O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-  handles->file = UniqueFd(::openat(folder, name, O_RDWR | kFlags));
-  if (!handles->file) {
-    const int error = errno;
-    // Say whether it is the writing that is refused; a read-only file fails here.
-    if (error == EACCES || error == EPERM || error == EROFS || error == ETXTBSY) {
-      const UniqueFd reading(::openat(folder, name, O_RDONLY | kFlags));
-      if (reading) fail(kWriting, std::strerror(error));
-      fail(kReading, std::strerror(errno));
-    }
-    fail(kReading, std::strerror(error));
+  // That very file, whatever its name leads to by now.
+  const std::string self = "/proc/self/fd/" + std::to_string(named.get());
+  const int flags = (access == Access::kRead ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY;
+  handles->file = UniqueFd(::open(self.c_str(), flags));
+  if (!handles->file) return LastError();
+  if (::fstat(handles->file.get(), &handles->file_info) != 0) return LastError();
+  if (handles->file_info.st_dev != info.st_dev || handles->file_info.st_ino != info.st_ino) {
+    return Status("another program replaced it while it was opened");
   }
-  const int fd = handles->file.get();
-  if (::fstat(fd, &handles->file_info) != 0) fail(kReading, std::strerror(errno));
-  if (!S_ISREG(handles->file_info.st_mode)) fail(kReading, "not a regular file");
-  if (IsPseudoFileSystem(fd)) fail(kWriting, "not a file on a disk");
-  if (const int error = Lock(fd, wait)) {
-    if (error == EWOULDBLOCK) return std::nullopt;
-    fail(kWriting, error == ETIMEDOUT ? "another program keeps it locked" : std::strerror(error));
+  out.emplace(DiskFile(std::move(handles)));
+  return {};
+}
+
+Status DiskFile::TryLock() {
+  while (::flock(handles_->file.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    // Where the file system has no locks, there is nothing to take.
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return {};
+    return LastError();
   }
-  return DiskFile(std::move(handles));
+  return {};
 }
 
 Status DiskFile::ReadAll(std::string& out) { return ReadToEnd(handles_->file.get(), out); }
@@ -217,21 +232,17 @@ Status DiskFile::WriteAt(std::uint64_t offset, std::string_view data) {
 }
 
 Status DiskFile::Reserve(std::uint64_t size) {
-#ifdef __linux__
   struct stat info {};
   if (::fstat(handles_->file.get(), &info) != 0) return LastError();
   const auto current = static_cast<std::uint64_t>(info.st_size);
   if (size <= current) return {};
-  // The system call itself: the C library's stand-in for file systems without it writes a
-  // byte into every block, which is no reservation and writes where it must not.
-  if (::fallocate(handles_->file.get(), 0, static_cast<off_t>(current),
+  // The system call itself, keeping the length: the C library's stand-in writes zeros where
+  // readers would see them.
+  if (::fallocate(handles_->file.get(), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(current),
                   static_cast<off_t>(size - current)) != 0) {
     if (errno == EOPNOTSUPP || errno == ENOSYS) return {};
     return LastError();
   }
-#else
-  (void)size;
-#endif
   return {};
 }
 
@@ -242,43 +253,67 @@ Status DiskFile::Truncate(std::uint64_t size) {
   return {};
 }
 
-Status DiskFile::Flush() {
-  if (::fdatasync(handles_->file.get()) != 0) return LastError();
+Status DiskFile::Flush() { return Sync(handles_->file.get(), false); }
+
+Status DiskFile::Volume(VolumeFacts& out) {
+  struct statfs info {};
+  if (::fstatfs(handles_->file.get(), &info) != 0) return LastError();
+  out.copies_on_write = CopiesOnWrite(static_cast<unsigned long>(info.f_type));
+  out.free_bytes =
+      static_cast<std::uint64_t>(info.f_bavail) * static_cast<std::uint64_t>(info.f_bsize);
   return {};
+}
+
+std::uint64_t DiskFile::MemoryLimit() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page <= 0) return UINT64_MAX;
+  // The repair holds a file's text about twice over.
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page) / 2;
 }
 
 const std::string& DiskFile::location() const { return handles_->location; }
 const std::string& DiskFile::backup_name() const { return handles_->backup_name; }
 
-Status DiskFile::CreateBackup(std::span<const std::string_view> parts) {
+Status DiskFile::CreateBackup() {
   const int folder = handles_->folder.get();
-  const char* name = handles_->backup_name.c_str();
-  // As readable as the file itself, and its owner's, so that its owner can deal with it.
-  const mode_t mode = handles_->file_info.st_mode & 0666;
-  UniqueFd backup(
-      ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+  // Nameless until it is whole, so that a kill never leaves half a backup under its name.
+  UniqueFd backup(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  const bool named = !backup;
+  if (named) {
+    backup = UniqueFd(::openat(folder, handles_->backup_name.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  }
   if (!backup) return LastError();
-  Status status;
+  // Its owner can deal with it; no one else can read what the file held.
   if (::geteuid() == 0 &&
       ::fchown(backup.get(), handles_->file_info.st_uid, handles_->file_info.st_gid) != 0) {
-    status = LastError();
-  }
-  std::uint64_t offset = 0;
-  for (const std::string_view part : parts) {
-    if (!status.ok()) break;
-    status = WriteAll(backup.get(), offset, part);
-    offset += part.size();
-  }
-  if (!status.ok()) {
-    (void)::unlinkat(folder, name, 0);
+    const Status status = LastError();
+    if (named) (void)::unlinkat(folder, handles_->backup_name.c_str(), 0);
     return status;
   }
   handles_->backup = std::move(backup);
+  handles_->backup_named = named;
+  return {};
+}
+
+Status DiskFile::WriteBackupAt(std::uint64_t offset, std::string_view data) {
+  return WriteAll(handles_->backup.get(), offset, data);
+}
+
+Status DiskFile::PublishBackup() {
+  if (handles_->backup_named) return {};
+  const std::string self = "/proc/self/fd/" + std::to_string(handles_->backup.get());
+  if (::linkat(AT_FDCWD, self.c_str(), handles_->folder.get(), handles_->backup_name.c_str(),
+               AT_SYMLINK_FOLLOW) != 0) {
+    return LastError();
+  }
+  handles_->backup_named = true;
   return {};
 }
 
 Status DiskFile::FlushBackup() {
-  if (::fdatasync(handles_->backup.get()) != 0) return LastError();
+  if (Status status = Sync(handles_->backup.get(), false); !status.ok()) return status;
   // The backup's name must survive a power cut as surely as its bytes. A folder opened only
   // for finding names can't be flushed (EBADF); its file system orders the entry anyway.
   if (::fsync(handles_->folder.get()) != 0 && errno != EBADF && errno != EINVAL) {
@@ -288,38 +323,61 @@ Status DiskFile::FlushBackup() {
 }
 
 Status DiskFile::FlushTogether(std::span<DiskFile* const> files) {
-  // One flush of each file system holding any of the files: their bytes, their backups' and
-  // every folder entry at once.
-  std::vector<std::pair<dev_t, int>> file_systems;
+  // One flush of each file system that holds a file, a backup or a backup's name, where that
+  // is known to reach the disk; each file on its own elsewhere.
+  std::vector<dev_t> flushed;
+  const auto flush_volume = [&](int fd, dev_t device) -> std::optional<Status> {
+    if (std::ranges::find(flushed, device) != flushed.end()) return Status();
+    if (!SyncfsReachesTheDisk(FileSystemType(fd))) return std::nullopt;
+    flushed.push_back(device);
+    return Sync(fd, true);
+  };
   for (DiskFile* file : files) {
-    const dev_t device = file->handles_->file_info.st_dev;
-    if (std::ranges::find(file_systems, device, &std::pair<dev_t, int>::first) ==
-        file_systems.end()) {
-      file_systems.emplace_back(device, file->handles_->file.get());
-    }
-  }
-  for (const auto& [device, fd] : file_systems) {
-    if (::syncfs(fd) != 0) return LastError();
+    Handles& h = *file->handles_;
+    std::optional<Status> status = flush_volume(h.file.get(), h.file_info.st_dev);
+    if (!status) status = Sync(h.file.get(), false);
+    if (!status->ok()) return *status;
+    if (!h.backup) continue;
+    struct stat folder {};
+    if (::fstat(h.folder.get(), &folder) != 0) return LastError();
+    status = flush_volume(h.folder.get(), folder.st_dev);
+    if (!status) status = file->FlushBackup();
+    if (!status->ok()) return *status;
   }
   return {};
 }
 
-Status DiskFile::ReadBackup(std::optional<std::string>& out) {
+Status DiskFile::ReadBackup(std::optional<FoundBackup>& out) {
   out.reset();
   const UniqueFd backup(::openat(handles_->folder.get(), handles_->backup_name.c_str(),
                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!backup) return errno == ENOENT ? Status() : LastError();
+  if (!backup) {
+    if (errno == ENOENT) return {};
+    // A symbolic link under the backup's name is refused as what it is, unread.
+    if (errno != ELOOP) return LastError();
+    out.emplace();
+    return {};
+  }
   struct stat info {};
   if (::fstat(backup.get(), &info) != 0) return LastError();
-  if (!S_ISREG(info.st_mode)) return Status("not a regular file");
-  std::string bytes;
-  if (Status status = ReadToEnd(backup.get(), bytes); !status.ok()) return status;
-  out = std::move(bytes);
+  FoundBackup found;
+  found.size = static_cast<std::uint64_t>(info.st_size);
+  found.regular = S_ISREG(info.st_mode);
+  found.links = info.st_nlink;
+  found.same_owner = info.st_uid == handles_->file_info.st_uid;
+  found.others_may_write = (info.st_mode & 022) != 0;
+  if (found.regular && found.size <= MemoryLimit()) {
+    if (Status status = ReadToEnd(backup.get(), found.bytes); !status.ok()) return status;
+  }
+  out = std::move(found);
   return {};
 }
 
 Status DiskFile::RemoveBackup() {
+  const bool unnamed = handles_->backup && !handles_->backup_named;
   handles_->backup.Reset();
+  handles_->backup_named = false;
+  if (unnamed) return {};
   if (::unlinkat(handles_->folder.get(), handles_->backup_name.c_str(), 0) != 0 &&
       errno != ENOENT) {
     return LastError();

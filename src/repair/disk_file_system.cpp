@@ -1,147 +1,149 @@
 #include "repair/disk_file_system.h"
 
-#include <csignal>
+#include <algorithm>
+#include <chrono>
+#include <new>
 #include <optional>
+#include <thread>
 #include <utility>
-#include <vector>
 
-#include "repair/deferred_termination.h"
+#include "repair/ascii.h"
 #include "repair/disk_file.h"
 #include "repair/repair_error.h"
-#include "repair/safe_rewrite.h"
 
 namespace plindor::repair {
 
-// Holds requests to end the program back while any backup is waiting for its commit, so that
-// none is left behind by a Ctrl-C.
-class DiskFileSystem::PendingBackups final {
- public:
-  void Add() {
-    if (count_++ == 0) deferred_.emplace();
-  }
-  void Remove() {
-    if (--count_ == 0) deferred_.reset();
-  }
+namespace {
 
- private:
-  std::size_t count_ = 0;
-  std::optional<DeferredTermination> deferred_;
-};
+// How long a run waits for another that holds the same file.
+constexpr auto kLockPatience = std::chrono::seconds(60);
+
+// Whether the last element of `path` names a backup this program makes. Windows ignores
+// trailing dots and spaces, and letter case, in names.
+bool IsBackupName(std::string_view path) {
+  path = path.substr(path.find_last_of("/\\") + 1);
+  while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.remove_suffix(1);
+  constexpr std::string_view kSuffix = ".plindor-backup";
+  return path.size() >= kSuffix.size() &&
+         EqualsIgnoringAsciiCase(path.substr(path.size() - kSuffix.size()), kSuffix);
+}
+
+void Check(const Status& status, const std::string& path) {
+  if (!status.ok()) FailOn("cannot read", path, status.reason());
+}
+
+}  // namespace
 
 class DiskFileSystem::File final : public RepairFile {
  public:
-  // Rewrites for real unless `previews` is given: then it only records what it would write.
-  File(DiskFile file, std::string path, Previews* previews, PendingBackups& pending)
-      : file_(std::move(file)), path_(std::move(path)), previews_(previews), pending_(pending) {
-    if (Status status = file_.ReadAll(content_); !status.ok()) {
-      FailOn("cannot read", path_, status.reason());
+  File(DiskFileSystem& owner, DiskFile file, std::string path)
+      : owner_(owner), file_(std::move(file)), path_(std::move(path)) {
+    // Stamped before the read and checked after it: a change made meanwhile is not taken for
+    // the file's content.
+    Check(file_.Stamp(stamp_), path_);
+    if (stamp_.size > DiskFile::MemoryLimit()) FailOn("cannot read", path_, TooLarge(stamp_.size));
+    try {
+      Check(file_.ReadAll(content_), path_);
+    } catch (const std::bad_alloc&) {
+      FailOn("cannot read", path_, TooLarge(stamp_.size));
     }
-    if (Status status = file_.Stamp(stamp_); !status.ok()) {
-      FailOn("cannot read", path_, status.reason());
-    }
-    // Read to the end and compared, rather than trusting the length: another program may be
-    // writing it right now.
-    if (stamp_.size != content_.size()) {
+    FileStamp after;
+    Check(file_.Stamp(after), path_);
+    if (after != stamp_ || content_.size() != stamp_.size) {
       FailOn("cannot read", path_, "another program is changing it");
     }
-    size_ = content_.size();
-    recovery_ = RecoverBackup(file_, path_, content_, previews_ == nullptr);
-    if (previews_ != nullptr) {
-      if (const auto found = previews_->find(Id()); found != previews_->end()) {
+    const bool preview = owner_.mode_ == Mode::kPreview;
+    recovery_ = RecoverBackup(file_, path_, content_, !preview);
+    if (preview) {
+      if (const auto found = owner_.previews_.find(Id()); found != owner_.previews_.end()) {
         content_ = found->second;
       }
     } else if (!recovery_.empty()) {
-      if (Status status = file_.Stamp(stamp_); !status.ok()) {
-        FailOn("cannot read", path_, status.reason());
-      }
+      Check(file_.Stamp(stamp_), path_);
     }
   }
   ~File() override {
-    // Prepared but never committed: the file is untouched, and so its backup is not needed.
-    if (has_backup_) {
-      (void)file_.RemoveBackup();
-      pending_.Remove();
-    }
+    std::erase_if(owner_.previewed_, [this](const auto& entry) { return entry.first == this; });
+    owner_.batch_.Forget(file_);
   }
 
   const std::string& Recovery() const override { return recovery_; }
   const std::string& Location() const override { return file_.location(); }
-  std::uint64_t Size() const override { return size_; }
   const std::string& Read() override { return content_; }
 
   void Prepare(std::string_view text) override {
-    after_ = text;
-    if (previews_ != nullptr) {
-      CheckUnchanged(file_, path_, stamp_);
+    if (owner_.mode_ == Mode::kRepair) {
+      owner_.batch_.Add(file_, path_, stamp_, content_, text);
       return;
     }
-    rewrite_.emplace(file_, path_, stamp_, content_, after_);
-    if (rewrite_->changed) pending_.Add();
-    try {
-      PrepareRewrite(*rewrite_);
-    } catch (...) {
-      if (rewrite_->changed) pending_.Remove();
-      throw;
+    FileStamp now;
+    if (!file_.Stamp(now).ok() || now != stamp_) {
+      FailOn("cannot write", path_, "another program changed it since it was read");
     }
-    has_backup_ = rewrite_->changed;
+    owner_.previewed_.emplace_back(this, text);
   }
 
-  const PreparedRewrite& Rewrite() const { return *rewrite_; }
-  void Preview() { (*previews_)[Id()] = std::string(after_); }
-  // The commit has dealt with the backup, whatever its outcome.
-  void Committed() {
-    if (has_backup_) pending_.Remove();
-    has_backup_ = false;
-  }
+  FileId Id() const { return {stamp_.volume, stamp_.id}; }
 
  private:
-  std::pair<std::uint64_t, std::uint64_t> Id() const { return {stamp_.volume, stamp_.id}; }
-
+  DiskFileSystem& owner_;
   DiskFile file_;
   std::string path_;
-  Previews* previews_;
   std::string content_;
-  std::uint64_t size_ = 0;
   FileStamp stamp_;
   std::string recovery_;
-  PendingBackups& pending_;
-  std::string_view after_;
-  std::optional<PreparedRewrite> rewrite_;
-  bool has_backup_ = false;
 };
 
-DiskFileSystem::DiskFileSystem(Mode mode)
-    : mode_(mode), pending_(std::make_unique<PendingBackups>()) {
-#ifdef SIGXFSZ
-  // A file-size limit must fail the write with EFBIG, not kill the program halfway.
-  std::signal(SIGXFSZ, SIG_IGN);
-#endif
-}
+DiskFileSystem::DiskFileSystem(Mode mode) : mode_(mode) {}
 
 DiskFileSystem::~DiskFileSystem() = default;
 
 std::unique_ptr<RepairFile> DiskFileSystem::OpenForRepair(const std::string& base,
                                                           const std::string& path, Wait wait) {
-  std::optional<DiskFile> file = DiskFile::Open(base, path, wait == Wait::kYes);
-  if (!file) return nullptr;
-  return std::make_unique<File>(std::move(*file), path,
-                                mode_ == Mode::kPreview ? &previews_ : nullptr, *pending_);
+  if (IsBackupName(path)) {
+    FailOn("cannot repair", path,
+           "this program keeps a file's old bytes under such a name while it rewrites the file, "
+           "and never repairs it");
+  }
+  const auto give_up = std::chrono::steady_clock::now() + kLockPatience;
+  std::optional<DiskFile> file;
+  while (true) {
+    Status status = DiskFile::Open(base, path, DiskFile::Access::kReadWrite, file);
+    if (status.ok()) status = file->TryLock();
+    if (status.ok()) break;
+    file.reset();
+    switch (status.kind()) {
+      case Status::Kind::kHeld:
+        if (wait == Wait::kNo) return nullptr;
+        if (std::chrono::steady_clock::now() > give_up) {
+          FailOn("cannot open", path, "for writing", "another program keeps it locked");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        continue;
+      case Status::Kind::kDenied: {
+        // Say whether it is the writing that is refused; a read-only file fails here.
+        std::optional<DiskFile> reading;
+        if (DiskFile::Open(base, path, DiskFile::Access::kRead, reading).ok()) {
+          FailOn("cannot open", path, "for writing", status.reason());
+        }
+        break;
+      }
+      default:
+        break;
+    }
+    FailOn("cannot open", path, "for reading", status.reason());
+  }
+  return std::make_unique<File>(*this, std::move(*file), path);
 }
 
-CommitResult DiskFileSystem::Commit(std::span<RepairFile* const> files) {
-  // Every file here was opened by this service.
-  std::vector<File*> ours;
-  for (RepairFile* file : files) ours.push_back(static_cast<File*>(file));
-  if (mode_ == Mode::kPreview) {
-    for (File* file : ours) file->Preview();
-    return {files.size(), {}};
+CommitResult DiskFileSystem::Commit(const CommitReport& report) {
+  if (mode_ == Mode::kRepair) return batch_.Commit(report);
+  const auto previewed = std::exchange(previewed_, {});
+  for (std::size_t i = 0; i < previewed.size(); ++i) {
+    previews_[previewed[i].first->Id()] = std::string(previewed[i].second);
+    report(i, {});
   }
-  std::vector<PreparedRewrite> rewrites;
-  for (File* file : ours) rewrites.push_back(file->Rewrite());
-  const CommitResult result = CommitRewrites(rewrites);
-  // Whatever the outcome, the commit has dealt with every backup.
-  for (File* file : ours) file->Committed();
-  return result;
+  return {previewed.size(), {}};
 }
 
 }  // namespace plindor::repair

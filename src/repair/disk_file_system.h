@@ -4,17 +4,21 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "repair/file_system.h"
+#include "repair/rewrite_batch.h"
 
 namespace plindor::repair {
 
-// Files on disk, repaired crash-safely (see safe_rewrite.h): one handle per file from its read
+// Files on disk, repaired crash-safely (see rewrite_batch.h): one handle per file from its read
 // to its rewrite, locked against other runs, checked for changes by other programs before it
 // is written, backed up while it is overwritten, and on the disk itself before the rewrite
-// returns. Only regular files on disk file systems are opened. On Linux, component paths
-// written the Windows way (backslashes, letter case that differs from the disk) are found.
+// returns. Only regular files on disk file systems are opened, and never a backup this program
+// makes. On Linux, component paths written the Windows way (backslashes, letter case that
+// differs from the disk) are found.
 class DiskFileSystem final : public FileSystem {
  public:
   enum class Mode {
@@ -30,17 +34,17 @@ class DiskFileSystem final : public FileSystem {
 
   std::unique_ptr<RepairFile> OpenForRepair(const std::string& base, const std::string& path,
                                             Wait wait = Wait::kYes) override;
-  CommitResult Commit(std::span<RepairFile* const> files) override;
+  CommitResult Commit(const CommitReport& report) override;
 
  private:
   class File;
-  class PendingBackups;
-  // What previewed rewrites left, by file identity (volume, id).
-  using Previews = std::map<std::pair<std::uint64_t, std::uint64_t>, std::string>;
+  using FileId = std::pair<std::uint64_t, std::uint64_t>;  // volume, id
 
   Mode mode_;
-  Previews previews_;
-  std::unique_ptr<PendingBackups> pending_;
+  RewriteBatch batch_;
+  // In a preview: the files prepared since the last commit, and what the rewrites left.
+  std::vector<std::pair<const File*, std::string_view>> previewed_;
+  std::map<FileId, std::string> previews_;
 };
 
 }  // namespace plindor::repair

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
+#include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,13 +19,12 @@ class RepairFile {
   virtual const std::string& Recovery() const = 0;
   // Where the file was found: the base folder joined with the names as they are on disk.
   virtual const std::string& Location() const = 0;
-  // The file's length when it was opened.
-  virtual std::uint64_t Size() const = 0;
   // The whole content, every byte as it is on disk.
   virtual const std::string& Read() = 0;
-  // Readies the file's rewrite to `text`, which must stay alive until the commit: fails,
-  // changing nothing, when another program changed the file since it was read, or when the
-  // backup of the bytes that will change can't be made. The file itself is not touched.
+  // Readies the file's rewrite to `text`, which must stay alive until the commit, as the next
+  // file of the service's batch: fails, changing nothing, when another program changed the file
+  // since it was read, or when the backup of the bytes that will change can't be made. The
+  // file itself is not touched.
   virtual void Prepare(std::string_view text) = 0;
 };
 
@@ -36,6 +34,10 @@ struct CommitResult {
   std::size_t rewritten = 0;
   std::string failure;
 };
+
+// Told, in order, of each prepared file whose rewrite was committed (`failure` empty), then of
+// the one that failed, with the reason; before any request to end the program takes effect.
+using CommitReport = std::function<void(std::size_t index, std::string_view failure)>;
 
 // Whole-file access for the repair. Every failure names the path as the caller gave it.
 class FileSystem {
@@ -51,11 +53,11 @@ class FileSystem {
   virtual std::unique_ptr<RepairFile> OpenForRepair(const std::string& base,
                                                     const std::string& path,
                                                     Wait wait = Wait::kYes) = 0;
-  // Rewrites the prepared `files` (opened here) with their texts, in order, as one step: when
-  // it returns, the new content of every file rewritten is on the disk itself. A file that
-  // fails keeps its old content, or, when even that can't be put back, a backup beside it that
-  // the failure names; the files after it are left as they were.
-  virtual CommitResult Commit(std::span<RepairFile* const> files) = 0;
+  // Rewrites the files prepared since the last commit, in the order they were prepared, as one
+  // step: when it returns, the new content of every file rewritten is on the disk itself. A
+  // file that fails keeps its old content, or, when even that can't be put back, a backup
+  // beside it that the failure names; the files after it are left as they were.
+  virtual CommitResult Commit(const CommitReport& report) = 0;
 };
 
 }  // namespace plindor::repair

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -36,17 +37,8 @@ std::vector<std::string> CaseInsensitiveMatches(int folder, std::string_view nam
   return matches;
 }
 
-// The one name in `folder` that `name` can mean ignoring case; "" when there is none.
-std::string FindIgnoringCase(int folder, std::string_view name, const std::string& shown) {
-  const std::vector<std::string> matches = CaseInsensitiveMatches(folder, name);
-  if (matches.size() <= 1) return matches.empty() ? std::string() : matches.front();
-  std::string names;
-  for (const std::string& match : matches) {
-    if (!names.empty()) names += ", ";
-    names.append(1, '"').append(shown).append(match).append(1, '"');
-  }
-  throw AmbiguousPathError("several files match when letter case is ignored: " + names);
-}
+// Stands for "several names fit" among the errno values a walk returns.
+constexpr int kAmbiguous = -1;
 
 class Walk final {
  public:
@@ -83,8 +75,8 @@ class Walk final {
     if (::fstatat(folder_.get(), name.c_str(), &info, 0) != 0) {
       const int error = errno;
       if (error != ENOENT || !ignore_case_ || name == "." || name == "..") return error;
-      std::string match = FindIgnoringCase(folder_.get(), name, shown_);
-      if (match.empty()) return ENOENT;
+      std::string match;
+      if (const int found = FindIgnoringCase(name, match)) return found;
       name = std::move(match);
     }
     // Readable where the folder allows it, so that new entries in it can be put on the disk.
@@ -96,7 +88,26 @@ class Walk final {
     return 0;
   }
 
+  // Why several names fit, after a walk that returned kAmbiguous.
+  const std::string& ambiguity() const { return ambiguity_; }
+
  private:
+  // The one name in the current folder that `name` can mean ignoring case.
+  int FindIgnoringCase(std::string_view name, std::string& out) {
+    const std::vector<std::string> matches = CaseInsensitiveMatches(folder_.get(), name);
+    if (matches.empty()) return ENOENT;
+    if (matches.size() == 1) {
+      out = matches.front();
+      return 0;
+    }
+    ambiguity_ = "several files match when letter case is ignored: ";
+    for (const std::string& match : matches) {
+      if (&match != &matches.front()) ambiguity_ += ", ";
+      ambiguity_.append(1, '"').append(shown_).append(match).append(1, '"');
+    }
+    return kAmbiguous;
+  }
+
   // Moves into the folder `element` of the current one.
   int Enter(std::string_view element) {
     if (element.empty() || element == ".") return 0;
@@ -112,8 +123,7 @@ class Walk final {
     std::string name(element);
     if (const int error = Open(name)) {
       if (error != ENOENT || !ignore_case_) return error;
-      name = FindIgnoringCase(folder_.get(), element, shown_);
-      if (name.empty()) return ENOENT;
+      if (const int found = FindIgnoringCase(element, name)) return found;
       if (const int again = Open(name)) return again;
     }
     at_root_ = false;
@@ -134,16 +144,20 @@ class Walk final {
   std::pair<dev_t, ino_t> root_{};
   bool at_root_ = false;
   std::string shown_;  // the folders entered so far, for messages
+  std::string ambiguity_;
 };
 
 }  // namespace
 
-int ResolvePath(const std::string& base, const std::string& path, ResolvedPath& out) {
+Status ResolvePath(const std::string& base, const std::string& path, ResolvedPath& out) {
   const int as_written = Walk("/", false).Run(base, path, out);
-  if (as_written == 0) return 0;
-  const int error = Walk("/\\", true).Run(base, path, out);
+  if (as_written == 0) return {};
+  Walk windows_way("/\\", true);
+  const int error = windows_way.Run(base, path, out);
+  if (error == 0) return {};
+  if (error == kAmbiguous) return Status(windows_way.ambiguity());
   // A name the Windows way found nothing either: the system's first answer says it best.
-  return error == 0 ? 0 : as_written;
+  return Status(std::strerror(as_written));
 }
 
 }  // namespace plindor::repair

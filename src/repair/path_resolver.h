@@ -1,17 +1,11 @@
 #pragma once
 
-#include <stdexcept>
 #include <string>
 
+#include "repair/disk_file.h"
 #include "repair/unique_fd.h"
 
 namespace plindor::repair {
-
-// Raised when a path can only be found by ignoring letter case and several names fit.
-class AmbiguousPathError final : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Where a path leads: the folder that holds it, open, and its name in that folder.
 struct ResolvedPath {
@@ -26,7 +20,8 @@ struct ResolvedPath {
 // does not exist as written is looked up without regard to ASCII letter case: an exact match
 // wins, else a single case-insensitive match. Walks the path once, element by element, so the
 // time is linear in its length whatever it holds ("./" or "../" a million times over).
-// Returns 0, or the errno that says why nothing is there (ENOENT, ENOTDIR, ...).
-int ResolvePath(const std::string& base, const std::string& path, ResolvedPath& out);
+// Fails with the system's reason why nothing is there, or with the names that fit when
+// several do.
+Status ResolvePath(const std::string& base, const std::string& path, ResolvedPath& out);
 
 }  // namespace plindor::repair

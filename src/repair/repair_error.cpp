@@ -15,13 +15,22 @@ std::string Quoted(std::string_view path) {
   return quoted;
 }
 
-void FailOn(std::string_view action, std::string_view path, std::string_view detail,
-            std::string_view reason) {
+std::string Describe(std::string_view action, std::string_view path, std::string_view detail,
+                     std::string_view reason) {
   std::string message(action);
   message.append(" ").append(Quoted(path));
   if (!detail.empty()) message.append(" ").append(detail);
   message.append(": ").append(reason);
-  throw RepairError(message);
+  return message;
+}
+
+std::string TooLarge(std::uint64_t size) {
+  return "it is too large to hold in memory (" + std::to_string(size) + " bytes)";
+}
+
+void FailOn(std::string_view action, std::string_view path, std::string_view detail,
+            std::string_view reason) {
+  throw RepairError(Describe(action, path, detail, reason));
 }
 
 }  // namespace plindor::repair

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,8 +18,15 @@ class RepairError final : public std::runtime_error {
 // message early wherever the message is shown as a C string.
 std::string Quoted(std::string_view path);
 
-// Raises "<action> "<path>"[ <detail>]: <reason>", e.g.
+// The one shape of every message: "<action> "<path>"[ <detail>]: <reason>", e.g.
 // cannot open "Main.frm" for reading: No such file or directory
+std::string Describe(std::string_view action, std::string_view path, std::string_view detail,
+                     std::string_view reason);
+
+// The reason for a file too large to be held in memory, `size` bytes long.
+std::string TooLarge(std::uint64_t size);
+
+// Raises Describe(...).
 [[noreturn]] void FailOn(std::string_view action, std::string_view path, std::string_view detail,
                          std::string_view reason);
 [[noreturn]] inline void FailOn(std::string_view action, std::string_view path,

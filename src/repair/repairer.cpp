@@ -1,6 +1,7 @@
 #include "repair/repairer.h"
 
 #include <cstddef>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -111,12 +112,17 @@ const std::string& Repairer::Stage(std::string_view heading, const std::string& 
       FailAt(*staged, error.what());
     }
   }
-  const std::uint64_t bytes = 2 * staged->file->Size();
+  staged->before = staged->file->Read();
+  // Its text before and after the repair.
+  const std::uint64_t bytes = 2 * staged->before.size();
   if (!staged_.empty() && staged_bytes_ + bytes > kBatchBytes) Commit();
   try {
-    staged->before = staged->file->Read();
     staged->counts.resize(table.size());
-    staged->after = ApplyRules(staged->before, table, staged->counts);
+    try {
+      staged->after = ApplyRules(staged->before, table, staged->counts);
+    } catch (const std::bad_alloc&) {
+      FailOn("cannot repair", path, TooLarge(staged->before.size()));
+    }
     staged->file->Prepare(staged->after);
   } catch (const RepairError& error) {
     FailAt(*staged, error.what());
@@ -131,18 +137,17 @@ void Repairer::Commit() {
   std::vector<std::unique_ptr<Staged>> batch = std::move(staged_);
   staged_.clear();
   staged_bytes_ = 0;
-  std::vector<RepairFile*> files;
-  for (const auto& staged : batch) files.push_back(staged->file.get());
-  const CommitResult result = files_.Commit(files);
-  for (std::size_t i = 0; i < result.rewritten; ++i) {
+  // Files are prepared, and so committed, in the order staged.
+  const CommitResult result = files_.Commit([&](std::size_t i, std::string_view failure) {
     const Staged& staged = *batch[i];
-    Report(staged, staged.after == staged.before ? FileOutcome::kUnchanged : FileOutcome::kChanged,
-           {});
-  }
-  if (result.rewritten < batch.size()) {
-    Report(*batch[result.rewritten], FileOutcome::kFailed, result.failure);
-    throw RepairError(result.failure);
-  }
+    if (!failure.empty()) {
+      Report(staged, FileOutcome::kFailed, failure);
+    } else {
+      Report(staged,
+             staged.after == staged.before ? FileOutcome::kUnchanged : FileOutcome::kChanged, {});
+    }
+  });
+  if (!result.failure.empty()) throw RepairError(result.failure);
 }
 
 void Repairer::FixComponentFile(const std::string& path) {

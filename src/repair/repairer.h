@@ -20,10 +20,10 @@ namespace plindor::repair {
 // RepairError.
 //
 // Files are read, repaired and prepared one after another and rewritten in batches (up to 128
-// files or 32 MiB of text), so that the disk is flushed once per batch rather than once per
-// file. The log and the observer hear of a file when its batch has been rewritten, so they
-// tell the same story as one file at a time would: every file logged before a failure was
-// repaired, and the failing file's line is the last.
+// files, or 32 MiB counting each file's text before and after its repair), so that the disk is
+// flushed once per batch rather than once per file. The log and the observer hear of a file when
+// its batch has been rewritten, so they tell the same story as one file at a time would: every file
+// logged before a failure was repaired, and the failing file's line is the last.
 class Repairer final {
  public:
   // Relative component paths resolve against `base_folder`, normally the project's own folder

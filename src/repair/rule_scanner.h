@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "repair/rules.h"
+#include "repair/rule.h"
 
 namespace plindor::repair {
 

@@ -6,12 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace plindor::repair {
+#include "repair/rule.h"
 
-struct Rule {
-  std::string_view find;
-  std::string_view replacement;
-};
+namespace plindor::repair {
 
 // Rewrites the control-library references of a project file.
 extern const std::array<Rule, 3> kProjectRules;

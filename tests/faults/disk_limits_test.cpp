@@ -15,6 +15,7 @@
 #include <string>
 
 #include "fault_scenario.h"
+#include "repair/deferred_termination.h"
 #include "repair/disk_file_system.h"
 #include "temp_dir.h"
 
@@ -104,6 +105,7 @@ std::string RunUnderSizeLimit(ProjectScenario& scenario, rlim_t limit) {
     if (::setrlimit(RLIMIT_FSIZE, &size_limit) != 0) {
       report = "setrlimit failed";
     } else {
+      repair::GuardTermination();
       repair::DiskFileSystem files;
       report = scenario.Run(files);
     }

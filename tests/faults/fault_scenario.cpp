@@ -41,23 +41,24 @@ ProjectScenario::ProjectScenario(std::filesystem::path folder, std::size_t b_siz
 
 namespace {
 
-// A disk file and the path the repair named it by.
+// A disk file that tells its file system when it is prepared.
 class HookedFile final : public repair::RepairFile {
  public:
-  HookedFile(std::unique_ptr<repair::RepairFile> file, std::string path)
-      : file_(std::move(file)), path_(std::move(path)) {}
+  HookedFile(std::unique_ptr<repair::RepairFile> file, std::string path,
+             std::vector<std::string>& prepared)
+      : file_(std::move(file)), path_(std::move(path)), prepared_(prepared) {}
   const std::string& Recovery() const override { return file_->Recovery(); }
   const std::string& Location() const override { return file_->Location(); }
-  std::uint64_t Size() const override { return file_->Size(); }
   const std::string& Read() override { return file_->Read(); }
-  void Prepare(std::string_view text) override { file_->Prepare(text); }
-
-  repair::RepairFile* disk() const { return file_.get(); }
-  const std::string& path() const { return path_; }
+  void Prepare(std::string_view text) override {
+    file_->Prepare(text);
+    prepared_.push_back(path_);
+  }
 
  private:
   std::unique_ptr<repair::RepairFile> file_;
   std::string path_;
+  std::vector<std::string>& prepared_;
 };
 
 }  // namespace
@@ -67,17 +68,12 @@ std::unique_ptr<repair::RepairFile> HookedFileSystem::OpenForRepair(const std::s
                                                                     Wait wait) {
   std::unique_ptr<repair::RepairFile> file = disk_.OpenForRepair(base, path, wait);
   if (!file) return nullptr;
-  return std::make_unique<HookedFile>(std::move(file), path);
+  return std::make_unique<HookedFile>(std::move(file), path, prepared_);
 }
 
-repair::CommitResult HookedFileSystem::Commit(std::span<repair::RepairFile* const> files) {
-  std::vector<repair::RepairFile*> disk_files;
-  for (repair::RepairFile* file : files) {
-    const auto& hooked = static_cast<const HookedFile&>(*file);
-    before_commit_(hooked.path());
-    disk_files.push_back(hooked.disk());
-  }
-  return disk_.Commit(disk_files);
+repair::CommitResult HookedFileSystem::Commit(const repair::CommitReport& report) {
+  for (const std::string& path : std::exchange(prepared_, {})) before_commit_(path);
+  return disk_.Commit(report);
 }
 
 std::string ProjectScenario::Run(repair::FileSystem& files) {

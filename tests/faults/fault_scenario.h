@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "repair/disk_file_system.h"
 #include "repair/file_system.h"
@@ -56,10 +56,11 @@ class HookedFileSystem final : public repair::FileSystem {
 
   std::unique_ptr<repair::RepairFile> OpenForRepair(const std::string& base,
                                                     const std::string& path, Wait wait) override;
-  repair::CommitResult Commit(std::span<repair::RepairFile* const> files) override;
+  repair::CommitResult Commit(const repair::CommitReport& report) override;
 
  private:
   Hook before_commit_;
+  std::vector<std::string> prepared_;  // since the last commit
   repair::DiskFileSystem disk_;
 };
 

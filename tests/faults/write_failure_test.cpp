@@ -86,8 +86,8 @@ TEST(WriteFailure, RestoreFailingToo) {
   const std::string message = scenario.Run(files);
   Disarm();
   EXPECT_EQ(message,
-            "cannot write \"B.frm\": Input/output error; putting its original content back failed "
-            "too: Input/output error; the original content is kept in its backup "
+            "cannot write \"B.frm\": Input/output error; putting back the original content of "
+            "\"B.frm\" failed too: Input/output error; it is kept in its backup "
             "\"B.frm.plindor-backup\"");
   scenario.Expect(Outcome::kAnything, true);
   EXPECT_NE(ReadFile(scenario.b_path()), scenario.b());

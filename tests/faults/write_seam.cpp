@@ -3,7 +3,12 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -18,13 +23,38 @@ struct ArmedPlan {
 };
 std::optional<ArmedPlan> armed;
 
-// Whether `fd` is open on a file called `name`.
-bool IsFile(int fd, const std::string& name) {
+// Backups are written before they get a name: whether each unnamed file written is the backup
+// of the plan's file, told by its header's old length at its first write.
+std::map<int, bool> backup_of_file;
+
+bool IsBackupOf(int fd, std::string_view folder, const std::string& form, const void* data,
+                size_t size, off_t offset) {
+  constexpr std::size_t kOldSizeAt = 32;  // after the magic, the version and the offset
+  if (offset == 0 && size >= kOldSizeAt + 8) {
+    std::uint64_t old_size = 0;
+    std::memcpy(&old_size, static_cast<const char*>(data) + kOldSizeAt, 8);
+    struct stat info {};
+    const std::string path = std::string(folder) + "/" + form;
+    backup_of_file[fd] =
+        ::stat(path.c_str(), &info) == 0 && static_cast<std::uint64_t>(info.st_size) == old_size;
+  }
+  return backup_of_file[fd];
+}
+
+// Whether `fd` is open on a file called `name` (or, for a backup, on the one for that file).
+bool IsFile(int fd, const std::string& name, const void* data, size_t size, off_t offset) {
   char target[4096];
   const std::string link = "/proc/self/fd/" + std::to_string(fd);
   const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
   if (n <= 0) return false;
   const std::string_view path(target, static_cast<std::size_t>(n));
+  constexpr std::string_view kSuffix = ".plindor-backup";
+  const std::size_t unnamed = path.rfind("/#");
+  if (name.ends_with(kSuffix) && unnamed != std::string_view::npos &&
+      path.ends_with(" (deleted)")) {
+    return IsBackupOf(fd, path.substr(0, unnamed), name.substr(0, name.size() - kSuffix.size()),
+                      data, size, offset);
+  }
   return path.ends_with("/" + name);
 }
 
@@ -40,7 +70,7 @@ WriteFault::~WriteFault() { Disarm(); }
 
 extern "C" ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t offset) {
   auto& armed = plindor::testing::armed;
-  if (!armed || !plindor::testing::IsFile(fd, armed->plan.file)) {
+  if (!armed || !plindor::testing::IsFile(fd, armed->plan.file, data, size, offset)) {
     return __real_pwrite(fd, data, size, offset);
   }
   plindor::testing::WritePlan& plan = armed->plan;

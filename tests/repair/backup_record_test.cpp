@@ -25,20 +25,27 @@ TEST(BackupRecordTest, HoldsTheOldBytesFromTheFirstChangeAndReadsBackWhole) {
   EXPECT_EQ(RestoredContent(kAfter, parsed.record), kBefore);
 }
 
-// A run killed while writing its backup leaves any prefix of it, or zeros where the system had
-// not yet written the bytes; none may pass for a backup to restore from.
+// A backup cut short, or damaged, never passes for one to restore from; one whose header is
+// intact still tells what the file held.
 TEST(BackupRecordTest, AnyUnfinishedBackupIsKnownAsSuch) {
   const std::string bytes = Encoded(BackupRecord::For(kBefore, kAfter));
+  const std::size_t header = bytes.size() - (kBefore.size() - kBefore.find("old"));
   for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
-    EXPECT_EQ(ParseBackup(bytes.substr(0, cut)).state, BackupState::kIncomplete) << cut;
+    EXPECT_EQ(ParseBackup(bytes.substr(0, cut)).state,
+              cut < header ? BackupState::kUnknown : BackupState::kHeaderOnly)
+        << cut;
   }
-  EXPECT_EQ(ParseBackup(std::string(bytes.size(), '\0')).state, BackupState::kIncomplete);
+  EXPECT_EQ(ParseBackup(std::string(bytes.size(), '\0')).state, BackupState::kUnknown);
   for (std::size_t at = 16; at < bytes.size(); at += 7) {
     std::string damaged = bytes;
     damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
-    EXPECT_EQ(ParseBackup(damaged).state, BackupState::kIncomplete) << at;
+    EXPECT_EQ(ParseBackup(damaged).state,
+              at < header ? BackupState::kUnknown : BackupState::kHeaderOnly)
+        << at;
   }
-  EXPECT_EQ(ParseBackup("Notes about Main.frm\n").state, BackupState::kForeign);
+  const ParsedBackup header_only = ParseBackup(bytes.substr(0, header + 2));
+  EXPECT_EQ(MatchBackup(kBefore, header_only.record), BackupMatch::kOriginal);
+  EXPECT_EQ(ParseBackup("Notes about Main.frm\n").state, BackupState::kUnknown);
 }
 
 TEST(BackupRecordTest, TellsHowTheFileRelatesToTheBackup) {
