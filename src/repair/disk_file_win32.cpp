@@ -3,22 +3,22 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <climits>
 #include <cstddef>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 
 #include "repair/ascii.h"
 #include "repair/disk_file.h"
-#include "repair/repair_error.h"
 #include "repair/unique_handle.h"
 #include "repair/wide_text.h"
 
@@ -27,8 +27,6 @@ namespace plindor::repair {
 namespace {
 
 constexpr wchar_t kBackupSuffix[] = L".plindor-backup";
-// How long a run waits for another that holds the same file.
-constexpr auto kLockPatience = std::chrono::seconds(60);
 // The largest single ReadFile or WriteFile; longer transfers loop.
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
@@ -48,7 +46,17 @@ std::string ErrorText(DWORD error) {
   return Utf8FromWide(text);
 }
 
-Status Failed(DWORD error) { return Status(ErrorText(error)); }
+Status Failed(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+      return Status(ErrorText(error), Status::Kind::kDenied);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return Status(ErrorText(error), Status::Kind::kHeld);
+    default:
+      return Status(ErrorText(error));
+  }
+}
 Status LastError() { return Failed(::GetLastError()); }
 
 // A project saved on an older system names its files in the ANSI code page, so a path that is
@@ -165,6 +173,40 @@ Status Identify(HANDLE file, FileStamp& out) {
   return {};
 }
 
+// The owner of what `file` is open on; empty where it can't be told.
+std::basic_string<BYTE> OwnerOf(HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::basic_string<BYTE> sid;
+  if (owner != nullptr && ::IsValidSid(owner)) {
+    sid.assign(static_cast<const BYTE*>(owner), ::GetLengthSid(owner));
+  }
+  ::LocalFree(descriptor);
+  return sid;
+}
+
+// "D:P(A;;FA;;;<the user's SID>)": a protected list that lets the user alone in.
+std::wstring ForTheUserAlone() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  const UniqueHandle owned(token);
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::string buffer(size, '\0');
+  wchar_t* sid = nullptr;
+  if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) ||
+      !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+    return {};
+  }
+  std::wstring descriptor = L"D:P(A;;FA;;;" + std::wstring(sid) + L")";
+  ::LocalFree(sid);
+  return descriptor;
+}
+
 }  // namespace
 
 struct DiskFile::Handles {
@@ -181,62 +223,47 @@ DiskFile::DiskFile(DiskFile&& other) noexcept = default;
 DiskFile& DiskFile::operator=(DiskFile&& other) noexcept = default;
 DiskFile::~DiskFile() = default;
 
-std::optional<DiskFile> DiskFile::Open(const std::string& base, const std::string& path,
-                                       bool wait) {
-  constexpr std::string_view kReading = "for reading";
-  constexpr std::string_view kWriting = "for writing";
-  const auto fail = [&](std::string_view mode, std::string_view reason) {
-    FailOn("cannot open", path, mode, reason);
-  };
+Status DiskFile::Open(const std::string& base, const std::string& path, Access access,
+                      std::optional<DiskFile>& out) {
   auto handles = std::make_unique<Handles>();
   std::wstring wide;
-  if (!ToWidePath(path, wide)) fail(kReading, ErrorText(ERROR_INVALID_NAME));
+  if (!ToWidePath(path, wide)) return Failed(ERROR_INVALID_NAME);
   std::wstring location = wide;
   if (!base.empty() && !IsAbsolute(wide) && !(wide.size() >= 2 && wide[1] == L':')) {
     std::wstring folder;
-    if (!ToWidePath(base, folder)) fail(kReading, ErrorText(ERROR_INVALID_NAME));
+    if (!ToWidePath(base, folder)) return Failed(ERROR_INVALID_NAME);
     if (!folder.empty() && !IsSeparator(folder.back())) folder += L'\\';
     location = folder + wide;
   }
 
-  // Opening alone has effects on some devices: look at the name first.
-  if (NamesADevice(location)) fail(kReading, "not a regular file");
-  const DWORD attributes = ::GetFileAttributesW(location.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) fail(kReading, ErrorText(::GetLastError()));
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) fail(kReading, "Is a directory");
+  // Opening alone has effects on some devices: look at the name first, then at a handle that
+  // asks for no access and doesn't follow a link.
+  if (NamesADevice(location)) return Status("not a regular file");
+  const UniqueHandle named(::CreateFileW(
+      location.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!named) return LastError();
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(named.get(), &info)) return LastError();
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return Status(ErrorText(ERROR_ACCESS_DENIED));
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+      ::GetFileType(named.get()) != FILE_TYPE_DISK) {
+    return Status("not a regular file");
+  }
   // Windows refuses to open a read-only file for writing even to administrators; say the same
   // where an emulation with more rights (Wine run as root) would let it through.
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) fail(kWriting, ErrorText(ERROR_ACCESS_DENIED));
+  const bool writing = access == Access::kReadWrite;
+  if (writing && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return Failed(ERROR_ACCESS_DENIED);
+  }
 
-  // Others may read meanwhile, but not write, rename or delete: another run waits its turn.
-  const auto give_up = std::chrono::steady_clock::now() + kLockPatience;
-  while (true) {
-    handles->file =
-        UniqueHandle(::CreateFileW(location.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (handles->file) break;
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_SHARING_VIOLATION && !wait) return std::nullopt;
-    if (error == ERROR_SHARING_VIOLATION && std::chrono::steady_clock::now() < give_up) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      continue;
-    }
-    if (error == ERROR_SHARING_VIOLATION) fail(kWriting, "another program keeps it open");
-    if (error == ERROR_ACCESS_DENIED) {
-      const UniqueHandle reading(::CreateFileW(location.c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (reading) fail(kWriting, ErrorText(error));
-    }
-    fail(kReading, ErrorText(error));
-  }
-  // Devices (NUL, CON, COM1, pipes) would read forever, block or swallow the text.
-  if (::GetFileType(handles->file.get()) != FILE_TYPE_DISK) fail(kReading, "not a regular file");
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(handles->file.get(), &info)) {
-    fail(kReading, ErrorText(::GetLastError()));
-  }
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) fail(kReading, "Is a directory");
+  // That very file. Others may read meanwhile, but not write, rename or delete.
+  const DWORD rights = writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  const DWORD sharing = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  handles->file = UniqueHandle(::ReOpenFile(named.get(), rights, sharing, 0));
+  if (!handles->file) return LastError();
 
   const std::size_t name_start = location.find_last_of(L"\\/:");
   handles->backup_name = Utf8FromWide(std::wstring_view(location).substr(
@@ -245,8 +272,12 @@ std::optional<DiskFile> DiskFile::Open(const std::string& base, const std::strin
   handles->backup_location = location + kBackupSuffix;
   handles->location_utf8 = Utf8FromWide(location);
   handles->location = std::move(location);
-  return DiskFile(std::move(handles));
+  out.emplace(DiskFile(std::move(handles)));
+  return {};
 }
+
+// The share modes of the open handle keep other runs out.
+Status DiskFile::TryLock() { return {}; }
 
 Status DiskFile::ReadAll(std::string& out) { return ReadToEnd(handles_->file.get(), out); }
 
@@ -266,7 +297,8 @@ Status DiskFile::WriteAt(std::uint64_t offset, std::string_view data) {
 }
 
 Status DiskFile::Reserve(std::uint64_t size) {
-  // An allocation below the file's length would cut the file: only growth is claimed.
+  // An allocation below the file's length would cut the file: only growth is claimed. The
+  // allocation leaves the length readers see as it is.
   LARGE_INTEGER current{};
   if (!::GetFileSizeEx(handles_->file.get(), &current)) return LastError();
   if (size <= static_cast<std::uint64_t>(current.QuadPart)) return {};
@@ -291,29 +323,46 @@ Status DiskFile::Flush() {
   return {};
 }
 
+Status DiskFile::Volume(VolumeFacts& out) {
+  out = {};
+  return {};
+}
+
+std::uint64_t DiskFile::MemoryLimit() {
+  MEMORYSTATUSEX memory{};
+  memory.dwLength = sizeof memory;
+  if (!::GlobalMemoryStatusEx(&memory)) return UINT64_MAX;
+  // The repair holds a file's text about twice over.
+  return memory.ullTotalPhys / 2;
+}
+
 const std::string& DiskFile::location() const { return handles_->location_utf8; }
 const std::string& DiskFile::backup_name() const { return handles_->backup_name; }
 
-Status DiskFile::CreateBackup(std::span<const std::string_view> parts) {
-  const wchar_t* name = handles_->backup_location.c_str();
-  UniqueHandle backup(
-      ::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!backup) return LastError();
-  Status status;
-  std::uint64_t offset = 0;
-  for (const std::string_view part : parts) {
-    status = WriteAll(backup.get(), offset, part);
-    if (!status.ok()) break;
-    offset += part.size();
+Status DiskFile::CreateBackup() {
+  // Its owner alone may read or change it: it holds what the file held.
+  PSECURITY_DESCRIPTOR owner_only = nullptr;
+  const std::wstring descriptor = ForTheUserAlone();
+  if (descriptor.empty() || !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                                descriptor.c_str(), SDDL_REVISION_1, &owner_only, nullptr)) {
+    return LastError();
   }
-  if (!status.ok()) {
-    backup.Reset();
-    ::DeleteFileW(name);
-    return status;
-  }
-  handles_->backup = std::move(backup);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, owner_only, FALSE};
+  handles_->backup =
+      UniqueHandle(::CreateFileW(handles_->backup_location.c_str(), GENERIC_WRITE, 0, &attributes,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD error = ::GetLastError();
+  ::LocalFree(owner_only);
+  if (!handles_->backup) return Failed(error);
   return {};
 }
+
+Status DiskFile::WriteBackupAt(std::uint64_t offset, std::string_view data) {
+  return WriteAll(handles_->backup.get(), offset, data);
+}
+
+// Made under its name: Windows has no file without one.
+Status DiskFile::PublishBackup() { return {}; }
 
 Status DiskFile::FlushBackup() {
   // Flushing the file also commits its name to the volume's journal.
@@ -331,20 +380,30 @@ Status DiskFile::FlushTogether(std::span<DiskFile* const> files) {
   return {};
 }
 
-Status DiskFile::ReadBackup(std::optional<std::string>& out) {
+Status DiskFile::ReadBackup(std::optional<FoundBackup>& out) {
   out.reset();
-  const UniqueHandle backup(::CreateFileW(handles_->backup_location.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle backup(::CreateFileW(handles_->backup_location.c_str(),
+                                          GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!backup) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) return {};
     return Failed(error);
   }
-  if (::GetFileType(backup.get()) != FILE_TYPE_DISK) return Status("not a regular file");
-  std::string bytes;
-  if (Status status = ReadToEnd(backup.get(), bytes); !status.ok()) return status;
-  out = std::move(bytes);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(backup.get(), &info)) return LastError();
+  FoundBackup found;
+  found.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+  found.regular =
+      ::GetFileType(backup.get()) == FILE_TYPE_DISK &&
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+  found.links = info.nNumberOfLinks;
+  const std::basic_string<BYTE> owner = OwnerOf(backup.get());
+  found.same_owner = !owner.empty() && owner == OwnerOf(handles_->file.get());
+  if (found.regular && found.size <= MemoryLimit()) {
+    if (Status status = ReadToEnd(backup.get(), found.bytes); !status.ok()) return status;
+  }
+  out = std::move(found);
   return {};
 }
 
