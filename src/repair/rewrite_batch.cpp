@@ -198,9 +198,8 @@ CommitResult RewriteBatch::Run(std::vector<Rewrite>& batch) {
       if (rewrite.Changes() &&
           (!rewrite.file->StampAtName(at_name).ok() || !at_name.SameFile(*rewrite.read))) {
         kept = i;
-        failure = CannotWrite(rewrite,
-                              "another program replaced, renamed or removed it while it was "
-                              "rewritten; its new name holds what that program saved");
+        failure = CannotWrite(
+            rewrite, "another program replaced, renamed or removed it while it was rewritten");
         break;
       }
     }

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 extern "C" ssize_t __real_pwrite(int fd, const void* data, size_t size, off_t offset);
 
@@ -58,7 +59,21 @@ bool IsFile(int fd, const std::string& name, const void* data, size_t size, off_
   return path.ends_with("/" + name);
 }
 
+// The flush that fails, counted from 1; 0 when no FlushFault is armed.
+std::size_t flush_fails_at = 0;
+std::size_t flushes = 0;
+
 }  // namespace
+
+FlushFault::FlushFault(std::size_t fail_at) {
+  flush_fails_at = fail_at;
+  flushes = 0;
+}
+FlushFault::~FlushFault() { flush_fails_at = 0; }
+std::size_t FlushFault::calls() const { return flushes; }
+
+// Whether this flush is the one that fails.
+bool FlushFails() { return flush_fails_at != 0 && ++flushes == flush_fails_at; }
 
 void Arm(const WritePlan& plan) { armed = ArmedPlan{plan, 0}; }
 void Disarm() { armed.reset(); }
@@ -74,6 +89,7 @@ extern "C" ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t of
     return __real_pwrite(fd, data, size, offset);
   }
   plindor::testing::WritePlan& plan = armed->plan;
+  if (plan.meanwhile) std::exchange(plan.meanwhile, nullptr)(fd);
   if (plan.interruptions > 0) {
     --plan.interruptions;
     errno = EINTR;
@@ -92,3 +108,19 @@ extern "C" ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t of
   if (n > 0) armed->written += static_cast<std::size_t>(n);
   return n;
 }
+
+extern "C" int __real_fsync(int fd);
+extern "C" int __real_fdatasync(int fd);
+extern "C" int __real_syncfs(int fd);
+
+#define PLINDOR_FLUSH_WRAPPER(name)       \
+  extern "C" int __wrap_##name(int fd) {  \
+    if (plindor::testing::FlushFails()) { \
+      errno = EIO;                        \
+      return -1;                          \
+    }                                     \
+    return __real_##name(fd);             \
+  }
+PLINDOR_FLUSH_WRAPPER(fsync)
+PLINDOR_FLUSH_WRAPPER(fdatasync)
+PLINDOR_FLUSH_WRAPPER(syncfs)

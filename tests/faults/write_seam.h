@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -22,6 +23,20 @@ struct WritePlan {
   std::size_t max_chunk = std::numeric_limits<std::size_t>::max();
   // Calls that fail with EINTR before anything else happens.
   int interruptions = 0;
+  // Runs once, right before the first write to the file goes through: what another program
+  // does in the middle of the rewrite.
+  std::function<void(int fd)> meanwhile = {};
+};
+
+// Makes the `fail_at`-th flush (fsync, fdatasync or syncfs) of the process from now on fail with
+// EIO, and counts them all, through the link-time wrappers in write_seam.cpp.
+class FlushFault final {
+ public:
+  explicit FlushFault(std::size_t fail_at);
+  FlushFault(const FlushFault&) = delete;
+  FlushFault& operator=(const FlushFault&) = delete;
+  ~FlushFault();
+  std::size_t calls() const;
 };
 
 // Arms `plan` for its lifetime.

@@ -1,0 +1,160 @@
+// The rewrite's protocol at its edges: a flush failing at each of its steps, another program
+// replacing a form in the middle of its rewrite, a reader during the rewrite, and a request to
+// end the program while a batch is committed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "fault_scenario.h"
+#include "repair/disk_file_system.h"
+#include "repair/progress_log.h"
+#include "repair/repair_error.h"
+#include "repair/repairer.h"
+#include "repair/rules.h"
+#include "temp_dir.h"
+#include "write_seam.h"
+
+namespace plindor::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::array<const char*, 4> kFiles = {"Project.vbp", "A.frm", "B.frm", "C.frm"};
+
+std::string RepairedText(const char* name, const std::string& old) {
+  return repair::ApplyRules(old, name == kFiles[0]
+                                     ? std::span<const repair::Rule>(repair::kProjectRules)
+                                     : std::span<const repair::Rule>(repair::kComponentRules));
+}
+
+// Every flush of a run fails in turn. Whatever fails, each file is whole, old or new; the files
+// the log names before its last line are the new ones; and no backup stays behind.
+TEST(FlushFailure, AtAnyStepLeavesEveryFileWholeAndTheLogTrue) {
+  std::size_t flushes = 0;
+  {
+    TempDir dir;
+    ProjectScenario scenario(dir.path(), 20000);
+    const FlushFault counting(SIZE_MAX);
+    repair::DiskFileSystem files;
+    ASSERT_EQ(scenario.Run(files), "");
+    flushes = counting.calls();
+  }
+  ASSERT_GE(flushes, 2u);
+  for (std::size_t failing = 1; failing <= flushes; ++failing) {
+    TempDir dir;
+    ProjectScenario scenario(dir.path(), 20000);
+    std::array<std::string, kFiles.size()> old;
+    for (std::size_t i = 0; i < kFiles.size(); ++i) old[i] = ReadFile(dir.path() / kFiles[i]);
+    std::string message;
+    {
+      const FlushFault fault(failing);
+      repair::DiskFileSystem files;
+      message = scenario.Run(files);
+    }
+    EXPECT_NE(message, "") << "flush " << failing;
+    const auto lines =
+        static_cast<std::size_t>(std::count(scenario.log().begin(), scenario.log().end(), '\n'));
+    for (std::size_t i = 0; i < kFiles.size(); ++i) {
+      const std::string now = ReadFile(dir.path() / kFiles[i]);
+      EXPECT_EQ(now, i + 1 < lines ? RepairedText(kFiles[i], old[i]) : old[i])
+          << kFiles[i] << ", flush " << failing << ": " << message;
+      EXPECT_FALSE(fs::exists(dir.path() / (std::string(kFiles[i]) + ".plindor-backup")));
+    }
+  }
+}
+
+// A program that saves by writing a new file and renaming it over the form, in the middle of
+// the rewrite, has the last word: the run says so and goes no further.
+TEST(ReplacedDuringTheRewrite, FailsAtThatFormAndKeepsTheOtherProgramsFile) {
+  TempDir dir;
+  ProjectScenario scenario(dir.path(), 20000);
+  const std::string old_c = ReadFile(dir.path() / "C.frm");
+  WritePlan plan{.file = "B.frm"};
+  plan.meanwhile = [&](int) {
+    WriteFile(dir.path() / "B.frm.saved", "the other program's text\r\n");
+    fs::rename(dir.path() / "B.frm.saved", dir.path() / "B.frm");
+  };
+  std::string message;
+  {
+    const WriteFault fault(plan);
+    repair::DiskFileSystem files;
+    message = scenario.Run(files);
+  }
+  EXPECT_EQ(message,
+            "cannot write \"B.frm\": another program replaced, renamed or removed it while it was "
+            "rewritten");
+  EXPECT_TRUE(scenario.log().ends_with("   fixing B.frm\r\n")) << scenario.log();
+  EXPECT_EQ(ReadFile(dir.path() / "B.frm"), "the other program's text\r\n");
+  EXPECT_EQ(ReadFile(dir.path() / "C.frm"), old_c);
+  EXPECT_FALSE(fs::exists(scenario.b_backup()));
+}
+
+// A reader in the middle of a growing rewrite sees no length but the old one until the new
+// bytes are there: never a tail of zeros.
+TEST(ReaderDuringTheRewrite, SeesTheOldLengthBeforeTheFirstNewByte) {
+  TempDir dir;
+  ProjectScenario scenario(dir.path(), 20000);
+  const auto old_size = static_cast<off_t>(scenario.b().size());
+  off_t seen = -1;
+  WritePlan plan{.file = "B.frm"};
+  plan.meanwhile = [&](int) {
+    struct stat info {};
+    if (::stat(scenario.b_path().c_str(), &info) == 0) seen = info.st_size;
+  };
+  {
+    const WriteFault fault(plan);
+    repair::DiskFileSystem files;
+    ASSERT_EQ(scenario.Run(files), "");
+  }
+  EXPECT_EQ(seen, old_size);
+  scenario.Expect(Outcome::kRepaired, false);
+}
+
+// A request to end the program during a commit waits until the files are consistent and the
+// log has heard of every file committed.
+TEST(TerminationDuringACommit, WaitsUntilEveryCommittedFileIsLogged) {
+  TempDir dir;
+  ProjectScenario scenario(dir.path(), 20000);
+  int log_pipe[2];
+  ASSERT_EQ(::pipe(log_pipe), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(log_pipe[0]);
+    // Each line goes out as it is logged; the program ends as soon as the request takes effect.
+    struct PipeLog final : repair::ProgressLog {
+      int fd;
+      void Append(std::string_view line) override { (void)!::write(fd, line.data(), line.size()); }
+    } log;
+    log.fd = log_pipe[1];
+    HookedFileSystem files([](const std::string&) { ::kill(::getpid(), SIGTERM); });
+    try {
+      repair::Repairer(files, log, dir.path().string())
+          .FixProjectFile((dir.path() / "Project.vbp").string());
+    } catch (const repair::RepairError&) {
+    }
+    ::_exit(0);
+  }
+  ::close(log_pipe[1]);
+  std::string log;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(log_pipe[0], buffer, sizeof buffer)) > 0;)
+    log.append(buffer, static_cast<std::size_t>(n));
+  ::close(log_pipe[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  scenario.set_log(log);
+  scenario.Expect(Outcome::kRepaired, false);
+}
+
+}  // namespace
+}  // namespace plindor::testing
