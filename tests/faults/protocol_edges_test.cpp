@@ -97,6 +97,23 @@ TEST(ReplacedDuringTheRewrite, FailsAtThatFormAndKeepsTheOtherProgramsFile) {
   EXPECT_FALSE(fs::exists(scenario.b_backup()));
 }
 
+// A same-length edit during the read is not taken for the form's content, to be overwritten.
+TEST(ChangedDuringTheRead, FailsAtThatFormAndKeepsTheEdit) {
+  TempDir dir;
+  ProjectScenario scenario(dir.path(), 20000);
+  const std::string edited(scenario.b().size(), 'e');
+  std::string message;
+  {
+    const ReadFault fault("B.frm", [&] { WriteFile(scenario.b_path(), edited); });
+    repair::DiskFileSystem files;
+    message = scenario.Run(files);
+  }
+  EXPECT_EQ(message, "cannot read \"B.frm\": another program is changing it");
+  EXPECT_TRUE(scenario.log().ends_with("   fixing B.frm\r\n")) << scenario.log();
+  EXPECT_EQ(ReadFile(scenario.b_path()), edited);
+  EXPECT_FALSE(fs::exists(scenario.b_backup()));
+}
+
 // A reader in the middle of a growing rewrite sees no length but the old one until the new
 // bytes are there: never a tail of zeros.
 TEST(ReaderDuringTheRewrite, SeesTheOldLengthBeforeTheFirstNewByte) {

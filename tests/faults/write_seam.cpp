@@ -59,11 +59,25 @@ bool IsFile(int fd, const std::string& name, const void* data, size_t size, off_
   return path.ends_with("/" + name);
 }
 
+std::string read_file;
+std::function<void()> during_read;
+
 // The flush that fails, counted from 1; 0 when no FlushFault is armed.
 std::size_t flush_fails_at = 0;
 std::size_t flushes = 0;
 
 }  // namespace
+
+ReadFault::ReadFault(std::string file, std::function<void()> meanwhile) {
+  read_file = std::move(file);
+  during_read = std::move(meanwhile);
+}
+ReadFault::~ReadFault() { during_read = nullptr; }
+
+// Runs the armed ReadFault's action if `fd` is its file.
+void AfterRead(int fd) {
+  if (during_read && IsFile(fd, read_file, nullptr, 0, 1)) std::exchange(during_read, nullptr)();
+}
 
 FlushFault::FlushFault(std::size_t fail_at) {
   flush_fails_at = fail_at;
@@ -124,3 +138,10 @@ extern "C" int __real_syncfs(int fd);
 PLINDOR_FLUSH_WRAPPER(fsync)
 PLINDOR_FLUSH_WRAPPER(fdatasync)
 PLINDOR_FLUSH_WRAPPER(syncfs)
+
+extern "C" ssize_t __real_pread(int fd, void* data, size_t size, off_t offset);
+extern "C" ssize_t __wrap_pread(int fd, void* data, size_t size, off_t offset) {
+  const ssize_t n = __real_pread(fd, data, size, offset);
+  plindor::testing::AfterRead(fd);
+  return n;
+}

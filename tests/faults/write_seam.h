@@ -28,6 +28,16 @@ struct WritePlan {
   std::function<void(int fd)> meanwhile = {};
 };
 
+// Runs `meanwhile` once, right after the first read of the file called `file` went through
+// (the test program links with -Wl,--wrap=pread): what another program does during the read.
+class ReadFault final {
+ public:
+  ReadFault(std::string file, std::function<void()> meanwhile);
+  ReadFault(const ReadFault&) = delete;
+  ReadFault& operator=(const ReadFault&) = delete;
+  ~ReadFault();
+};
+
 // Makes the `fail_at`-th flush (fsync, fdatasync or syncfs) of the process from now on fail with
 // EIO, and counts them all, through the link-time wrappers in write_seam.cpp.
 class FlushFault final {
