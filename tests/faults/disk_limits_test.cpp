@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +92,38 @@ INSTANTIATE_TEST_SUITE_P(
                            "device"},
                       Room{"NoRoomToGrow", 9, "No space left on device"}),
     [](const ::testing::TestParamInfo<Room>& row) { return std::string(row.param.name); });
+
+// A file system that copies what is overwritten must have room for the new bytes and for
+// putting the old ones back before the first byte changes; a run that can't know goes on.
+TEST(CopyOnWriteNearlyFull, FailsBeforeTheFormChanges) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a btrfs image";
+  const TempDir dir;
+  const std::filesystem::path image = dir.path() / "btrfs.img";
+  const std::filesystem::path where = dir.path() / "cow";
+  std::filesystem::create_directories(where);
+  { std::ofstream(image).flush(); }
+  std::filesystem::resize_file(image, std::uintmax_t{128} << 20);
+  const std::string make = "mkfs.btrfs -q '" + image.string() +
+                           "' >/dev/null 2>&1 && mount -o loop '" + image.string() + "' '" +
+                           where.string() + "' 2>/dev/null";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "cannot make and mount a btrfs image here";
+  struct Unmount {
+    std::string where;
+    ~Unmount() { ::umount2(where.c_str(), MNT_DETACH); }
+  } unmount{where.string()};
+  ProjectScenario scenario(where, std::size_t{4} << 20);
+  FillUp(where / "filler", 1000);
+  ::sync();  // btrfs counts the freed blocks as free once they are committed
+  repair::DiskFileSystem files;
+  const std::string message = scenario.Run(files);
+  EXPECT_TRUE(
+      message.starts_with("cannot write \"B.frm\": its file system copies what it "
+                          "overwrites and has "))
+      << message;
+  EXPECT_TRUE(message.ends_with(" its rewrite and a possible restore need")) << message;
+  scenario.Expect(Outcome::kOriginal, true);
+  EXPECT_FALSE(std::filesystem::exists(scenario.b_backup()));
+}
 
 // Runs the repair in a child process under RLIMIT_FSIZE `limit`, and returns its message; the
 // child's log goes to the scenario.
