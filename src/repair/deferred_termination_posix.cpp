@@ -1,9 +1,9 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <array>
 #include <condition_variable>
 #include <cstring>
-#include <initializer_list>
 #include <mutex>
 #include <thread>
 
@@ -15,10 +15,12 @@ static_assert(sizeof(sigset_t) <= sizeof(unsigned long long[16]), "room for a si
 
 namespace {
 
+constexpr std::array kRequests = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
 sigset_t TerminationSignals() {
   sigset_t signals;
   sigemptyset(&signals);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&signals, signal);
+  for (const int signal : kRequests) sigaddset(&signals, signal);
   return signals;
 }
 
@@ -30,8 +32,8 @@ bool request_waiting = false;
 thread_local int holds_here = 0;
 
 // The one place a request to end the program is taken once GuardTermination ran: it waits
-// for the last hold, then ends the program as the request would have.
-[[noreturn]] void TakeRequests(sigset_t signals) {
+// for the last hold, then lets the request have the effect it had before.
+[[noreturn]] void TakeRequests(sigset_t signals, std::array<struct sigaction, NSIG> before) {
   while (true) {
     int signal = 0;
     if (sigwait(&signals, &signal) != 0) continue;
@@ -39,7 +41,7 @@ thread_local int holds_here = 0;
     request_waiting = true;
     holds_released.wait(lock, [] { return holds == 0; });
     // Keeps the lock: no new hold starts before the end.
-    ::signal(signal, SIG_DFL);
+    sigaction(signal, &before[static_cast<std::size_t>(signal)], nullptr);
     sigset_t just_this;
     sigemptyset(&just_this);
     sigaddset(&just_this, signal);
@@ -53,10 +55,19 @@ thread_local int holds_here = 0;
 void GuardTermination() {
   // A file-size limit must fail the write with EFBIG, not kill the program halfway.
   ::signal(SIGXFSZ, SIG_IGN);
-  const sigset_t signals = TerminationSignals();
+  sigset_t signals;
+  sigemptyset(&signals);
+  std::array<struct sigaction, NSIG> before{};
+  for (const int signal : kRequests) {
+    auto& action = before[static_cast<std::size_t>(signal)];
+    // A request the program was started to ignore (nohup) stays ignored.
+    if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) {
+      sigaddset(&signals, signal);
+    }
+  }
   // Every thread started from here on inherits the mask.
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  std::thread(TakeRequests, signals).detach();
+  std::thread(TakeRequests, signals, before).detach();
 }
 
 DeferredTermination::DeferredTermination() {

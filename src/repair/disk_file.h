@@ -44,7 +44,7 @@ struct FoundBackup {
   std::uint64_t size = 0;
   bool regular = false;
   std::uint64_t links = 0;
-  bool same_owner = false;        // as the file it is the backup of
+  bool owner_trusted = false;     // the file's owner, or whoever runs this program
   bool others_may_write = false;  // anyone but its owner
 };
 
@@ -57,6 +57,8 @@ struct VolumeFacts {
 // One regular file on disk, open for its repair, and the backup file beside it: the system
 // primitives the rewrite batch (rewrite_batch.h) is built on, one implementation per platform.
 // They decide nothing: waiting, diagnosing and the protocol's order live in shared code.
+inline constexpr char kBackupSuffix[] = ".plindor-backup";
+
 class DiskFile final {
  public:
   enum class Access { kRead, kReadWrite };
@@ -87,12 +89,11 @@ class DiskFile final {
   // Returns once the file's content and length are on the disk itself.
   Status Flush();
   Status Volume(VolumeFacts& out);
-  // The most a file may hold to be repaired in this machine's memory.
-  static std::uint64_t MemoryLimit();
+  static std::uint64_t PhysicalMemory();
 
   // Where the file was found: the base folder joined with the names as they are on disk.
   const std::string& location() const;
-  // The backup's file name, beside the file: "<name>.plindor-backup".
+  // The backup's file name, beside the file: the file's name followed by this.
   const std::string& backup_name() const;
   // Makes the backup, empty, readable and writable by the file's owner alone; it shows under
   // its name only at PublishBackup. Never replaces an existing file.
@@ -114,5 +115,9 @@ class DiskFile final {
   explicit DiskFile(std::unique_ptr<Handles> handles);
   std::unique_ptr<Handles> handles_;
 };
+
+// The most a file may hold to be repaired in this machine's memory: a repair holds its text
+// about twice over, and the program's own needs come on top.
+inline std::uint64_t MemoryLimit() { return DiskFile::PhysicalMemory() / 3; }
 
 }  // namespace plindor::repair

@@ -21,8 +21,6 @@ namespace plindor::repair {
 
 namespace {
 
-constexpr char kBackupSuffix[] = ".plindor-backup";
-
 Status Errno(int error) {
   switch (error) {
     case EACCES:
@@ -264,12 +262,11 @@ Status DiskFile::Volume(VolumeFacts& out) {
   return {};
 }
 
-std::uint64_t DiskFile::MemoryLimit() {
+std::uint64_t DiskFile::PhysicalMemory() {
   const long pages = ::sysconf(_SC_PHYS_PAGES);
   const long page = ::sysconf(_SC_PAGESIZE);
   if (pages <= 0 || page <= 0) return UINT64_MAX;
-  // The repair holds a file's text about twice over.
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page) / 2;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page);
 }
 
 const std::string& DiskFile::location() const { return handles_->location; }
@@ -338,9 +335,10 @@ Status DiskFile::FlushTogether(std::span<DiskFile* const> files) {
     if (!status) status = Sync(h.file.get(), false);
     if (!status->ok()) return *status;
     if (!h.backup) continue;
-    struct stat folder {};
-    if (::fstat(h.folder.get(), &folder) != 0) return LastError();
-    status = flush_volume(h.folder.get(), folder.st_dev);
+    // The backup lives in the file's folder, which may be on another file system.
+    struct stat backup {};
+    if (::fstat(h.backup.get(), &backup) != 0) return LastError();
+    status = flush_volume(h.backup.get(), backup.st_dev);
     if (!status) status = file->FlushBackup();
     if (!status->ok()) return *status;
   }
@@ -364,7 +362,7 @@ Status DiskFile::ReadBackup(std::optional<FoundBackup>& out) {
   found.size = static_cast<std::uint64_t>(info.st_size);
   found.regular = S_ISREG(info.st_mode);
   found.links = info.st_nlink;
-  found.same_owner = info.st_uid == handles_->file_info.st_uid;
+  found.owner_trusted = info.st_uid == handles_->file_info.st_uid || info.st_uid == ::geteuid();
   found.others_may_write = (info.st_mode & 022) != 0;
   if (found.regular && found.size <= MemoryLimit()) {
     if (Status status = ReadToEnd(backup.get(), found.bytes); !status.ok()) return status;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "repair/ascii.h"
+#include "repair/deferred_termination.h"
 #include "repair/disk_file.h"
 #include "repair/repair_error.h"
 
@@ -23,7 +24,7 @@ constexpr auto kLockPatience = std::chrono::seconds(60);
 bool IsBackupName(std::string_view path) {
   path = path.substr(path.find_last_of("/\\") + 1);
   while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.remove_suffix(1);
-  constexpr std::string_view kSuffix = ".plindor-backup";
+  constexpr std::string_view kSuffix = kBackupSuffix;
   return path.size() >= kSuffix.size() &&
          EqualsIgnoringAsciiCase(path.substr(path.size() - kSuffix.size()), kSuffix);
 }
@@ -41,7 +42,7 @@ class DiskFileSystem::File final : public RepairFile {
     // Stamped before the read and checked after it: a change made meanwhile is not taken for
     // the file's content.
     Check(file_.Stamp(stamp_), path_);
-    if (stamp_.size > DiskFile::MemoryLimit()) FailOn("cannot read", path_, TooLarge(stamp_.size));
+    if (stamp_.size > MemoryLimit()) FailOn("cannot read", path_, TooLarge(stamp_.size));
     try {
       Check(file_.ReadAll(content_), path_);
     } catch (const std::bad_alloc&) {
@@ -53,7 +54,10 @@ class DiskFileSystem::File final : public RepairFile {
       FailOn("cannot read", path_, "another program is changing it");
     }
     const bool preview = owner_.mode_ == Mode::kPreview;
+    // What putting the file back does is logged with the file's own line, at its commit.
+    if (!preview) until_logged_.emplace();
     recovery_ = RecoverBackup(file_, path_, content_, !preview);
+    if (recovery_.empty()) until_logged_.reset();
     if (preview) {
       if (const auto found = owner_.previews_.find(Id()); found != owner_.previews_.end()) {
         content_ = found->second;
@@ -76,9 +80,8 @@ class DiskFileSystem::File final : public RepairFile {
       owner_.batch_.Add(file_, path_, stamp_, content_, text);
       return;
     }
-    FileStamp now;
-    if (!file_.Stamp(now).ok() || now != stamp_) {
-      FailOn("cannot write", path_, "another program changed it since it was read");
+    if (const std::string change = ChangeSince(file_, stamp_); !change.empty()) {
+      FailOn("cannot write", path_, change);
     }
     owner_.previewed_.emplace_back(this, text);
   }
@@ -92,6 +95,7 @@ class DiskFileSystem::File final : public RepairFile {
   std::string content_;
   FileStamp stamp_;
   std::string recovery_;
+  std::optional<DeferredTermination> until_logged_;
 };
 
 DiskFileSystem::DiskFileSystem(Mode mode) : mode_(mode) {}

@@ -26,7 +26,6 @@ namespace plindor::repair {
 
 namespace {
 
-constexpr wchar_t kBackupSuffix[] = L".plindor-backup";
 // The largest single ReadFile or WriteFile; longer transfers loop.
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
@@ -189,19 +188,24 @@ std::basic_string<BYTE> OwnerOf(HANDLE file) {
   return sid;
 }
 
-// "D:P(A;;FA;;;<the user's SID>)": a protected list that lets the user alone in.
-std::wstring ForTheUserAlone() {
+// The SID of the user this program runs as; empty where it can't be told.
+std::basic_string<BYTE> CurrentUser() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
   const UniqueHandle owned(token);
   DWORD size = 0;
   ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
   std::string buffer(size, '\0');
+  if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+  const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+  return {static_cast<const BYTE*>(sid), ::GetLengthSid(sid)};
+}
+
+// "D:P(A;;FA;;;<the user's SID>)": a protected list that lets the user alone in.
+std::wstring ForTheUserAlone() {
+  std::basic_string<BYTE> user = CurrentUser();
   wchar_t* sid = nullptr;
-  if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) ||
-      !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
-    return {};
-  }
+  if (user.empty() || !::ConvertSidToStringSidW(user.data(), &sid)) return {};
   std::wstring descriptor = L"D:P(A;;FA;;;" + std::wstring(sid) + L")";
   ::LocalFree(sid);
   return descriptor;
@@ -268,8 +272,9 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
   const std::size_t name_start = location.find_last_of(L"\\/:");
   handles->backup_name = Utf8FromWide(std::wstring_view(location).substr(
                              name_start == std::wstring::npos ? 0 : name_start + 1)) +
-                         Utf8FromWide(kBackupSuffix);
-  handles->backup_location = location + kBackupSuffix;
+                         kBackupSuffix;
+  handles->backup_location =
+      location + std::wstring(std::begin(kBackupSuffix), std::end(kBackupSuffix) - 1);
   handles->location_utf8 = Utf8FromWide(location);
   handles->location = std::move(location);
   out.emplace(DiskFile(std::move(handles)));
@@ -328,12 +333,11 @@ Status DiskFile::Volume(VolumeFacts& out) {
   return {};
 }
 
-std::uint64_t DiskFile::MemoryLimit() {
+std::uint64_t DiskFile::PhysicalMemory() {
   MEMORYSTATUSEX memory{};
   memory.dwLength = sizeof memory;
   if (!::GlobalMemoryStatusEx(&memory)) return UINT64_MAX;
-  // The repair holds a file's text about twice over.
-  return memory.ullTotalPhys / 2;
+  return memory.ullTotalPhys;
 }
 
 const std::string& DiskFile::location() const { return handles_->location_utf8; }
@@ -399,7 +403,8 @@ Status DiskFile::ReadBackup(std::optional<FoundBackup>& out) {
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
   found.links = info.nNumberOfLinks;
   const std::basic_string<BYTE> owner = OwnerOf(backup.get());
-  found.same_owner = !owner.empty() && owner == OwnerOf(handles_->file.get());
+  found.owner_trusted =
+      !owner.empty() && (owner == OwnerOf(handles_->file.get()) || owner == CurrentUser());
   if (found.regular && found.size <= MemoryLimit()) {
     if (Status status = ReadToEnd(backup.get(), found.bytes); !status.ok()) return status;
   }

@@ -15,10 +15,16 @@ struct RewriteBatch::Rewrite {
   const FileStamp* read;
   std::string_view before;
   std::string_view after;
-  std::size_t offset;  // of the first byte that differs
+  BackupRecord record;
 
-  bool Changes() const { return offset < before.size() || before.size() != after.size(); }
+  std::size_t offset() const { return static_cast<std::size_t>(record.offset); }
+  bool Changes() const { return offset() < before.size() || before.size() != after.size(); }
   std::string Backup() const { return Quoted(file->backup_name()); }
+  // What overwriting in place may take on a file system that copies what it overwrites: the
+  // backup, the new bytes, and the old ones again should they have to go back.
+  std::uint64_t Footprint() const {
+    return 2 * (before.size() - offset()) + after.size() - offset();
+  }
 };
 
 namespace {
@@ -44,11 +50,12 @@ Status Overwrite(DiskFile& file, std::uint64_t offset, std::string_view tail) {
 
 // Puts the old content back, on the disk itself.
 Status Restore(const Rewrite& rewrite) {
-  Status status = Overwrite(*rewrite.file, rewrite.offset, rewrite.before.substr(rewrite.offset));
+  Status status = Overwrite(*rewrite.file, rewrite.offset(), rewrite.record.old_tail);
   return status.ok() ? rewrite.file->Flush() : status;
 }
 
-// What another program did to the file since it was read; "" when nothing.
+}  // namespace
+
 std::string ChangeSince(DiskFile& file, const FileStamp& read) {
   FileStamp now;
   FileStamp at_name;
@@ -60,6 +67,8 @@ std::string ChangeSince(DiskFile& file, const FileStamp& read) {
   if (now.modified != read.modified) return "another program changed it since it was read";
   return {};
 }
+
+namespace {
 
 // Puts on the disk the files of `rewrites` that change, with `backups` only their backups.
 Status Flush(std::span<const Rewrite> rewrites, bool backups) {
@@ -75,7 +84,7 @@ Status Flush(std::span<const Rewrite> rewrites, bool backups) {
 
 // Writes the backup of `rewrite` whole, then gives it its name; on failure nothing is left.
 Status WriteBackup(const Rewrite& rewrite) {
-  const BackupRecord record = BackupRecord::For(rewrite.before, rewrite.after);
+  const BackupRecord& record = rewrite.record;
   const std::string header = EncodeBackupHeader(record);
   DiskFile& file = *rewrite.file;
   Status status = file.CreateBackup();
@@ -100,22 +109,17 @@ RewriteBatch::~RewriteBatch() {
 
 void RewriteBatch::Add(DiskFile& file, const std::string& path, const FileStamp& read,
                        std::string_view before, std::string_view after) {
-  const auto offset = static_cast<std::size_t>(BackupRecord::OffsetOfChange(before, after));
-  const Rewrite rewrite{&file, &path, &read, before, after, offset};
+  const Rewrite rewrite{&file, &path, &read, before, after, BackupRecord::For(before, after)};
   if (const std::string change = ChangeSince(file, read); !change.empty()) {
     FailOn("cannot write", path, change);
   }
   if (rewrite.Changes()) {
-    // Overwriting in place takes new space there, and so may putting the old bytes back.
     VolumeFacts volume;
     if (file.Volume(volume).ok() && volume.copies_on_write) {
-      std::uint64_t needed = 0;
+      std::uint64_t needed = rewrite.Footprint();
       for (const Rewrite& other : rewrites_) {
-        if (other.read->volume == read.volume && other.Changes()) {
-          needed += other.before.size() + other.after.size() - 2 * other.offset;
-        }
+        if (other.read->volume == read.volume && other.Changes()) needed += other.Footprint();
       }
-      needed += before.size() + after.size() - 2 * offset;
       if (volume.free_bytes < needed) {
         FailOn("cannot write", path,
                "its file system copies what it overwrites and has " +
@@ -143,12 +147,23 @@ void RewriteBatch::Forget(const DiskFile& file) {
 
 CommitResult RewriteBatch::Commit(const CommitReport& report) {
   if (!hold_) hold_.emplace();
+  // Whatever happens, the requests to end the program go through once this returns.
+  const struct Release {
+    RewriteBatch& batch;
+    ~Release() { batch.hold_.reset(); }
+  } release{*this};
   std::vector<Rewrite> batch = std::exchange(rewrites_, {});
-  const CommitResult result = Run(batch);
+  CommitResult result;
+  try {
+    result = Run(batch);
+  } catch (...) {
+    // Run raises nothing of its own; memory may run out. Its backups go, as a kill's would.
+    for (const Rewrite& rewrite : batch) (void)rewrite.file->RemoveBackup();
+    throw;
+  }
   // Told while requests to end the program still wait, so that no finished work goes unlogged.
   for (std::size_t i = 0; i < result.rewritten; ++i) report(i, {});
   if (!result.failure.empty()) report(result.rewritten, result.failure);
-  hold_.reset();
   return result;
 }
 
@@ -173,8 +188,10 @@ CommitResult RewriteBatch::Run(std::vector<Rewrite>& batch) {
       failure = CannotWrite(rewrite, change);
       break;
     }
-    const Status status = rewrite.Changes() ? Overwrite(*rewrite.file, rewrite.offset,
-                                                        rewrite.after.substr(rewrite.offset))
+    // A file that doesn't change is written back all the same, as every file of a run is, but
+    // needs neither backup nor flush: its bytes on disk never differ from either version.
+    const Status status = rewrite.Changes() ? Overwrite(*rewrite.file, rewrite.offset(),
+                                                        rewrite.after.substr(rewrite.offset()))
                                             : rewrite.file->WriteAt(0, rewrite.after);
     if (!status.ok()) {
       failure = CannotWrite(rewrite, status.reason());
@@ -189,7 +206,7 @@ CommitResult RewriteBatch::Run(std::vector<Rewrite>& batch) {
   if (Status status = Flush(all.first(done), false); !status.ok()) {
     // Which of the new contents reached the disk is unknown.
     kept = 0;
-    failure = CannotWrite(batch.front(), status.reason());
+    failure = CannotWrite(*std::ranges::find_if(batch, &Rewrite::Changes), status.reason());
   } else {
     for (std::size_t i = 0; i < done; ++i) {
       // A program that saves by replacing the file may have read it halfway through.
@@ -235,13 +252,14 @@ std::string RecoverBackup(DiskFile& file, const std::string& path, std::string& 
   // Only a backup this program can have made for this file is used, or removed.
   const auto refuse = [&](std::string_view why) {
     CannotRepair(path, "its backup " + backup + " " + std::string(why) +
-                           ", so this program did not make it; move it away");
+                           ", as no backup this program makes is; compare the two, then move "
+                           "the backup away");
   };
   if (!found->regular) refuse("is not a regular file");
   if (found->links != 1) refuse("has other names (hard links)");
-  if (!found->same_owner) refuse("is owned by another user");
+  if (!found->owner_trusted) refuse("is owned by another user");
   if (found->others_may_write) refuse("may be changed by other users");
-  if (found->size > DiskFile::MemoryLimit()) {
+  if (found->size > MemoryLimit()) {
     CannotRepair(path, "its backup " + backup + " cannot be read: " + TooLarge(found->size));
   }
 

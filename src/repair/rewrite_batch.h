@@ -20,7 +20,8 @@ namespace plindor::repair {
 //      program wait.
 //   2. Commit: the backups are put on the disk; then each file, checked once more, is
 //      overwritten in place from its first changed byte; the files are put on the disk and
-//      checked to be still at their names; the report hears of each; the backups go.
+//      checked to be still at their names; the backups go; the report hears of each file, and
+//      only then may a request to end the program take effect.
 //   3. On a failure, every file touched from the failing one on is put back from its old
 //      content; one whose putting back fails too keeps its backup, which the failure names.
 // Its destructor removes the backups of files never committed; the files were not touched.
@@ -48,6 +49,9 @@ class RewriteBatch final {
   std::vector<Rewrite> rewrites_;
   std::optional<DeferredTermination> hold_;
 };
+
+// What another program did to `file` since it was read with stamp `read`; "" when nothing.
+std::string ChangeSince(DiskFile& file, const FileStamp& read);
 
 // Deals with what the folder holds under the backup name of `file`, whose content, just read,
 // is `content`: removes a backup whose rewrite never changed the file or finished, and puts the

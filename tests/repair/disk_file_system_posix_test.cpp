@@ -226,7 +226,9 @@ TEST_F(PosixDiskFileSystemTest, BackupThisProgramCannotHaveMadeIsRefused) {
     row.plant(backup, planted);
     EXPECT_REPAIR_ERROR(files.OpenForRepair("", form),
                         "cannot repair \"" + form + "\": its backup \"Main.frm.plindor-backup\" " +
-                            row.why + ", so this program did not make it; move it away");
+                            row.why +
+                            ", as no backup this program makes is; compare the two, then move "
+                            "the backup away");
     EXPECT_EQ(ReadFile(form), kOld) << row.why;
     EXPECT_TRUE(fs::is_symlink(backup) || ReadFile(backup) == planted) << row.why;
   }
