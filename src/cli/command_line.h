@@ -12,6 +12,7 @@ struct Options {
   bool recursive = false;
   bool dry_run = false;
   bool diff = false;
+  bool check = false;
   bool quiet = false;
 };
 
