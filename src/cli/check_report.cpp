@@ -63,6 +63,9 @@ std::string ShellWord(std::string_view word) {
 std::string CheckSummary(std::size_t files, std::size_t projects, const Options& options) {
   std::string command = "plindor-cli";
   if (options.recursive) command += " --recursive";
+  if (options.code_page != repair::kDefaultCodePage) {
+    command += " --codepage " + std::to_string(options.code_page);
+  }
   // A path that begins with a dash must not be read as an option.
   const bool dashed = std::ranges::any_of(
       options.paths, [](const std::string& path) { return path.starts_with('-'); });

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
@@ -81,6 +82,24 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
       ->excludes(dry_run)
       ->excludes(diff);
   app.add_flag("-q,--quiet", options.quiet, "Print only failures");
+#ifndef _WIN32
+  // Windows reads such names in its own ANSI code page.
+  app.add_option("--codepage", options.code_page,
+                 "The Windows code page (ANSI) the projects were saved in, such as 1250, 1251, "
+                 "932 or 936: a component name that is not UTF-8 and names no file as its bytes "
+                 "stand is read in it and looked up again (default: 1252)")
+      ->check(
+          [](const std::string& text) {
+            try {
+              repair::CodePageFromSetting(text.c_str(), "");
+              return std::string();
+            } catch (const std::invalid_argument& e) {
+              return ForTerminal(e.what());
+            }
+          },
+          "")
+      ->type_name("N");
+#endif
   app.footer(kFooter);
 
   try {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "repair/code_page.h"
+
 namespace plindor::cli {
 
 struct Options {
@@ -14,6 +16,7 @@ struct Options {
   bool diff = false;
   bool check = false;
   bool quiet = false;
+  unsigned code_page = repair::kDefaultCodePage;  // of component names that are not UTF-8
 };
 
 inline constexpr int kExitSuccess = 0;

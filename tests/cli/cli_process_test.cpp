@@ -381,10 +381,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"app/App.vbp", "Form=forms\\main.FRM\r\nForm=About.frm\r\n"},
                    {"app/Forms/Main.frm", kOldForm},
                    {"app/About.frm", kCleanForm}},
-                  {"--check", "./app/App.vbp"},
+                  {"--check", "--codepage", "1250", "./app/App.vbp"},
                   1,
                   "app/Forms/Main.frm\n",
-                  "1 file in 1 project needs repair; repair with: plindor-cli ./app/App.vbp\n"},
+                  "1 file in 1 project needs repair; repair with: plindor-cli --codepage 1250 "
+                  "./app/App.vbp\n"},
         CheckCase{"OnlyTheProjectNeedsRepair",
                   {{"App.vbp", kDirtyProject}, {"About.frm", kCleanForm}},
                   {"App.vbp", "--check"},
@@ -460,6 +461,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"DiffAndDryRun", {"--diff", "--dry-run", "App.vbp"}, "exclude"},
                       UsageCase{"CheckAndDiff", {"--check", "--diff", "App.vbp"}, "exclude"},
                       UsageCase{"CheckAndDryRun", {"--dry-run", "--check", "App.vbp"}, "exclude"},
+                      UsageCase{"UnknownCodePage", {"--codepage", "9999", "App.vbp"}, "9999"},
                       UsageCase{"OptionNameAfterDoubleDash", {"--", "--help"}, "--help"}),
     [](const ::testing::TestParamInfo<UsageCase>& row) { return std::string(row.param.name); });
 
@@ -681,7 +683,7 @@ TEST(Information, HelpDescribesEveryOptionAndTheExitStatus) {
   const ProgramResult result = Cli({"--help"}, "/");
   EXPECT_EQ(result.exit_status, 0);
   for (const char* text : {"PATH", "--recursive", "--dry-run", "--diff", "--check", "--quiet",
-                           "--version", "--help", "Exit status"}) {
+                           "--codepage", "--version", "--help", "Exit status"}) {
     EXPECT_THAT(result.out, HasSubstr(text));
   }
 }
