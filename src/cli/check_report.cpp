@@ -12,9 +12,16 @@ std::string Counted(std::size_t count, std::string_view one, std::string_view ma
   return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
+// A component the project names from a root ("\Shared\A.frm", "C:\Shared\A.frm"). The name is
+// the project's bytes, which need not be UTF-8, so no path is made of it.
 bool IsAbsoluteName(std::string_view name) {
-  return !name.empty() &&
-         (name.front() == '/' || name.front() == '\\' || PathFromUtf8(name).is_absolute());
+  const auto separator = [](char c) { return c == '/' || c == '\\'; };
+  if (!name.empty() && separator(name.front())) return true;
+#ifdef _WIN32
+  return name.size() >= 3 && name[1] == ':' && separator(name[2]);
+#else
+  return false;
+#endif
 }
 
 }  // namespace
