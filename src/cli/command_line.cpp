@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
@@ -34,6 +35,7 @@ constexpr char kFooter[] =
     "\n"
     "Exit status: 0 every project was repaired (or would be), 1 any project or folder failed\n"
     "or standard output could not be written (the repair goes on regardless), 2 usage error.\n"
+    "With --check: 0 nothing would change, 1 any file would change or anything failed.\n"
     "\n"
     "Examples:\n"
     "  plindor-cli --dry-run --recursive legacy/\n"
@@ -41,7 +43,9 @@ constexpr char kFooter[] =
     "  plindor-cli --diff legacy/App.vbp > fix.patch\n"
     "      Write the changes as a patch instead of making them.\n"
     "  plindor-cli --quiet --recursive legacy/\n"
-    "      Repair every project found; print only the ones that failed.";
+    "      Repair every project found; print only the ones that failed.\n"
+    "  plindor-cli --check --recursive .\n"
+    "      In a CI job or a pre-commit hook: fail while any project still needs repair.";
 
 }  // namespace
 
@@ -67,11 +71,35 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
       app.add_flag("-n,--dry-run", options.dry_run,
                    "Read everything, write nothing; report per file how many references each "
                    "rule would replace, and list the files that would stay the same");
-  app.add_flag("-d,--diff", options.diff,
-               "Write nothing; print a unified diff of what would change (apply it with "
-               "'patch -p0' from the same folder)")
-      ->excludes(dry_run);
+  auto* diff = app.add_flag("-d,--diff", options.diff,
+                            "Write nothing; print a unified diff of what would change (apply it "
+                            "with 'patch -p0' from the same folder)")
+                   ->excludes(dry_run);
+  app.add_flag("--check", options.check,
+               "Read everything as --dry-run does, write nothing; print the path of each file "
+               "that would change, one per line, and a summary with the command that repairs "
+               "them on standard error; exit 1 if any would change")
+      ->excludes(dry_run)
+      ->excludes(diff);
   app.add_flag("-q,--quiet", options.quiet, "Print only failures");
+#ifndef _WIN32
+  // Windows reads such names in its own ANSI code page.
+  app.add_option("--codepage", options.code_page,
+                 "The Windows code page (ANSI) the projects were saved in, such as 1250, 1251, "
+                 "932 or 936: a component name that is not UTF-8 and names no file as its bytes "
+                 "stand is read in it and looked up again (default: 1252)")
+      ->check(
+          [](const std::string& text) {
+            try {
+              repair::CodePageFromSetting(text.c_str(), "");
+              return std::string();
+            } catch (const std::invalid_argument& e) {
+              return ForTerminal(e.what());
+            }
+          },
+          "")
+      ->type_name("N");
+#endif
   app.footer(kFooter);
 
   try {

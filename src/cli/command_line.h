@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "repair/code_page.h"
+
 namespace plindor::cli {
 
 struct Options {
@@ -12,7 +14,9 @@ struct Options {
   bool recursive = false;
   bool dry_run = false;
   bool diff = false;
+  bool check = false;
   bool quiet = false;
+  unsigned code_page = repair::kDefaultCodePage;  // of component names that are not UTF-8
 };
 
 inline constexpr int kExitSuccess = 0;

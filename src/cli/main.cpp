@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/process_setup.h"
 #include "cli/project_runner.h"
+#include "repair/code_page.h"
 #include "repair/deferred_termination.h"
 
 int main(int argc, char** argv) {
@@ -15,5 +16,8 @@ int main(int argc, char** argv) {
   const plindor::cli::CommandLine command_line = plindor::cli::ParseCommandLine(
       static_cast<int>(arguments.size()), arguments.data(), std::cout, std::cerr);
   if (!command_line.options) return command_line.exit_status;
+#ifndef _WIN32
+  plindor::repair::SetNameCodePage(command_line.options->code_page);
+#endif
   return plindor::cli::RunBatch(*command_line.options, std::cout, std::cerr);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/change_report.h"
+#include "cli/check_report.h"
 #include "cli/project_discovery.h"
 #include "cli/terminal_log.h"
 #include "cli/terminal_text.h"
@@ -32,28 +33,25 @@ std::string DiffName(const std::string& location, const std::filesystem::path& b
 }
 
 // An absolute path without "." elements, in the system's own separators (on Windows a path
-// given with slashes is shown with backslashes). ".." stays: it may lead through a symbolic link.
+// given with slashes is shown with backslashes).
 std::filesystem::path Absolute(const std::filesystem::path& path) {
-  std::filesystem::path result;
-  for (const auto& element : std::filesystem::absolute(path)) {
-    if (element != ".") result /= element;
-  }
-  return result.make_preferred();
+  return WithoutDotElements(std::filesystem::absolute(path)).make_preferred();
 }
 
 }  // namespace
 
-bool ProjectRunner::Run(const std::filesystem::path& project) {
-  const bool hold = quiet_ || mode_ == RunMode::kDiff;
-  TerminalLog log(out_, mode_ == RunMode::kDiff ? err_ : out_, hold);
+bool ProjectRunner::Run(const Project& project) {
+  // Output that is not the log keeps standard output for itself and failures off it.
+  const bool own_output = mode_ == RunMode::kDiff || mode_ == RunMode::kCheck;
+  TerminalLog log(out_, own_output ? err_ : out_, quiet_ || own_output);
   repair::DiskFileSystem files(mode_ == RunMode::kRepair ? repair::DiskFileSystem::Mode::kRepair
                                                          : repair::DiskFileSystem::Mode::kPreview);
   ChangeRecorder changes(mode_ == RunMode::kDiff);
 
   std::optional<std::string> failure;
   try {
-    repair::Repairer(files, log, Utf8FromPath(project.parent_path()), &changes)
-        .FixProjectFile(Utf8FromPath(project));
+    repair::Repairer(files, log, Utf8FromPath(project.absolute.parent_path()), &changes)
+        .FixProjectFile(Utf8FromPath(project.absolute));
   } catch (const repair::RepairError& e) {
     failure = e.what();
   }
@@ -65,6 +63,15 @@ bool ProjectRunner::Run(const std::filesystem::path& project) {
     for (const FileChange& change : changes.changes()) {
       out_ << UnifiedDiff(DiffName(change.location, base_), change.before, change.after);
     }
+    out_.flush();
+  } else if (mode_ == RunMode::kCheck) {
+    const std::size_t before = files_to_repair_;
+    for (const FileChange& change : changes.changes()) {
+      if (!change.changed) continue;
+      ++files_to_repair_;
+      if (!quiet_) out_ << ForTerminal(ListedPath(change, project.absolute, project.given)) << "\n";
+    }
+    if (files_to_repair_ > before) ++projects_to_repair_;
     out_.flush();
   }
 
@@ -79,11 +86,12 @@ bool ProjectRunner::Run(const std::filesystem::path& project) {
 int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
   const RunMode mode = options.diff      ? RunMode::kDiff
                        : options.dry_run ? RunMode::kDryRun
+                       : options.check   ? RunMode::kCheck
                                          : RunMode::kRepair;
   const std::filesystem::path base = std::filesystem::current_path();
 
   // Every path is made absolute up front, so that what a run prints names it fully.
-  std::vector<std::filesystem::path> projects;
+  std::vector<Project> projects;
   bool ok = true;
   for (const std::string& argument : options.paths) {
     const std::filesystem::path path = PathFromUtf8(argument);
@@ -97,14 +105,22 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
       if (search.projects.empty() && search.failures.empty()) {
         err << "No project files found in " << ForTerminal(argument) << "\n";
       }
-      for (const auto& project : search.projects) projects.push_back(Absolute(project));
+      for (const auto& project : search.projects) projects.push_back({Absolute(project), project});
     } else {
-      projects.push_back(Absolute(path));
+      projects.push_back({Absolute(path), path});
     }
   }
 
   ProjectRunner runner(mode, options.quiet, base, out, err);
   for (const auto& project : projects) ok = runner.Run(project) && ok;
+  if (runner.files_to_repair() > 0) {
+    if (!options.quiet) {
+      err << ForTerminal(
+                 CheckSummary(runner.files_to_repair(), runner.projects_to_repair(), options))
+          << "\n";
+    }
+    ok = false;
+  }
 
   out.flush();
   if (!out) {

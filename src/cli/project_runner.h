@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <ostream>
 
@@ -11,6 +12,12 @@ enum class RunMode {
   kRepair,  // rewrite the files
   kDryRun,  // write nothing; count what each rule would replace
   kDiff,    // write nothing; print a unified diff of what would change
+  kCheck,   // write nothing; list the files that would change
+};
+
+struct Project {
+  std::filesystem::path absolute;  // what is opened
+  std::filesystem::path given;     // as the user named it (or a folder they named), to list
 };
 
 // Runs the repair of one project after another, as the window does, and reports each on the
@@ -24,9 +31,12 @@ class ProjectRunner final {
   ProjectRunner(const ProjectRunner&) = delete;
   ProjectRunner& operator=(const ProjectRunner&) = delete;
 
-  // Repairs (or previews) the project at the absolute path `project`, with its folder as the
-  // current directory meanwhile. Returns false when the repair failed; never throws.
-  bool Run(const std::filesystem::path& project);
+  // Repairs (or previews) `project`. Returns false when the repair failed; never throws.
+  bool Run(const Project& project);
+
+  // What checks found so far: files that would change, and the projects they belong to.
+  std::size_t files_to_repair() const { return files_to_repair_; }
+  std::size_t projects_to_repair() const { return projects_to_repair_; }
 
  private:
   RunMode mode_;
@@ -34,6 +44,8 @@ class ProjectRunner final {
   std::filesystem::path base_;
   std::ostream& out_;
   std::ostream& err_;
+  std::size_t files_to_repair_ = 0;
+  std::size_t projects_to_repair_ = 0;
 };
 
 // The whole batch: every PATH of `options` in turn, folders searched with --recursive. Returns

@@ -6,12 +6,14 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstdlib>
 #include <exception>
 #include <utility>
 
 #include "qt/embedded_picture.h"
 #include "qt/font_config_warm_up.h"
 #include "qt/fonts.h"
+#include "repair/code_page.h"
 
 namespace plindor::qt {
 
@@ -43,6 +45,8 @@ int RunProgram(int& argc, char** argv, MainWindowFactory make_main_window) {
   QPointer<QWidget> main_window;
   QPointer<Form2> terms;
   try {
+    repair::SetNameCodePage(
+        repair::CodePageFromSetting(std::getenv("PLINDOR_CODEPAGE"), "PLINDOR_CODEPAGE"));
     QApplication::setWindowIcon(ProgramIcon());
     terms = ShowTermsWindow([&main_window, make = std::move(make_main_window)] {
       main_window = make();

@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "repair/ascii.h"
+#include "repair/code_page.h"
 
 namespace plindor::repair {
 
@@ -147,9 +150,7 @@ class Walk final {
   std::string ambiguity_;
 };
 
-}  // namespace
-
-Status ResolvePath(const std::string& base, const std::string& path, ResolvedPath& out) {
+Status ResolveBytes(const std::string& base, const std::string& path, ResolvedPath& out) {
   const int as_written = Walk("/", false).Run(base, path, out);
   if (as_written == 0) return {};
   Walk windows_way("/\\", true);
@@ -158,6 +159,34 @@ Status ResolvePath(const std::string& base, const std::string& path, ResolvedPat
   if (error == kAmbiguous) return Status(windows_way.ambiguity());
   // A name the Windows way found nothing either: the system's first answer says it best.
   return Status(std::strerror(as_written));
+}
+
+bool SameFile(const ResolvedPath& a, const ResolvedPath& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::fstatat(a.folder.get(), a.name.c_str(), &first, 0) == 0 &&
+         ::fstatat(b.folder.get(), b.name.c_str(), &second, 0) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+Status ResolvePath(const std::string& base, const std::string& path, ResolvedPath& out) {
+  Status error = ResolveBytes(base, path, out);
+  if (IsUtf8(path)) return error;
+  // Windows wrote a name that is not UTF-8 in its ANSI code page, while the file may be named in
+  // UTF-8 here, as a checkout from Windows names it.
+  const unsigned code_page = NameCodePage();
+  const std::optional<std::string> decoded = DecodeCodePage(path, code_page);
+  ResolvedPath other;
+  if (!decoded || !ResolveBytes(base, *decoded, other).ok()) return error;
+  if (!error.ok()) {
+    out = std::move(other);
+    return {};
+  }
+  if (SameFile(out, other)) return {};
+  return Status("two files match: \"" + out.location + "\" as the name stands, and \"" +
+                other.location + "\" with the name read in code page " + std::to_string(code_page));
 }
 
 }  // namespace plindor::repair

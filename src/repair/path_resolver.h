@@ -20,6 +20,8 @@ struct ResolvedPath {
 // does not exist as written is looked up without regard to ASCII letter case: an exact match
 // wins, else a single case-insensitive match. Walks the path once, element by element, so the
 // time is linear in its length whatever it holds ("./" or "../" a million times over).
+// A path that is not UTF-8 and finds nothing is read in the code page NameCodePage() and
+// looked up again; if both find a file, they must be the same one.
 // Fails with the system's reason why nothing is there, or with the names that fit when
 // several do.
 Status ResolvePath(const std::string& base, const std::string& path, ResolvedPath& out);

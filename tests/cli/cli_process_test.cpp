@@ -317,6 +317,118 @@ TEST(Recursive, SaysSoWhenAFolderHoldsNoProject) {
   EXPECT_EQ(result.err, "No project files found in .\n");
 }
 
+// A tree of files as test data: path under the root, bytes.
+using Tree = std::vector<std::pair<std::string, std::string>>;
+
+struct CheckCase {
+  const char* name;
+  Tree tree;
+  std::vector<std::string> args;
+  int exit_status;
+  std::string out;  // the files listed
+  std::string err;  // "{root}" stands for the tree's absolute path
+};
+
+void PrintTo(const CheckCase& row, std::ostream* out) { *out << row.name; }
+
+class Check : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(Check, ListsWhatWouldChangeAndTouchesNothing) {
+  const CheckCase& row = GetParam();
+  const TempDir root;
+  // Old times, so that any write at all would show.
+  const struct timespec old_times[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+  for (const auto& [path, bytes] : row.tree) {
+    WriteFile(root.path() / path, bytes);
+    ASSERT_EQ(::utimensat(AT_FDCWD, (root / path).c_str(), old_times, 0), 0);
+  }
+
+  const ProgramResult result = Cli(row.args, root.path());
+
+  EXPECT_EQ(result.exit_status, row.exit_status);
+  EXPECT_EQ(result.out, row.out);
+  std::string err = row.err;
+  for (std::size_t at; (at = err.find("{root}")) != std::string::npos;) {
+    err.replace(at, 6, root.path().string());
+  }
+  EXPECT_EQ(result.err, err);
+  std::size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
+    if (entry.is_regular_file()) ++files;
+  }
+  EXPECT_EQ(files, row.tree.size());
+  for (const auto& [path, bytes] : row.tree) {
+    EXPECT_EQ(ReadFile(root.path() / path), bytes) << path;
+    struct stat info {};
+    ASSERT_EQ(::stat((root / path).c_str(), &info), 0);
+    EXPECT_TRUE(info.st_mtim == old_times[1]) << "modification time of " << path;
+  }
+}
+
+const std::string kCleanProject = "Type=Exe\r\nForm=Forms\\About.frm\r\n";
+const std::string kDirtyProject = "Type=Exe\r\n" + kOldCommonControls + "Form=About.frm\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Projects, Check,
+    ::testing::Values(
+        CheckCase{"Clean",
+                  {{"app/App.vbp", kCleanProject}, {"app/Forms/About.frm", kCleanForm}},
+                  {"--check", "app/App.vbp"},
+                  0,
+                  "",
+                  ""},
+        CheckCase{"OneFormNeedsRepair",
+                  {{"app/App.vbp", "Form=forms\\main.FRM\r\nForm=About.frm\r\n"},
+                   {"app/Forms/Main.frm", kOldForm},
+                   {"app/About.frm", kCleanForm}},
+                  {"--check", "--codepage", "1250", "./app/App.vbp"},
+                  1,
+                  "app/Forms/Main.frm\n",
+                  "1 file in 1 project needs repair; repair with: plindor-cli --codepage 1250 "
+                  "./app/App.vbp\n"},
+        CheckCase{"OnlyTheProjectNeedsRepair",
+                  {{"App.vbp", kDirtyProject}, {"About.frm", kCleanForm}},
+                  {"App.vbp", "--check"},
+                  1,
+                  "App.vbp\n",
+                  "1 file in 1 project needs repair; repair with: plindor-cli App.vbp\n"},
+        CheckCase{"MissingForm",
+                  {{"App.vbp", "Form=Main.frm\r\nForm=Gone.frm\r\nForm=Later.frm\r\n"},
+                   {"Main.frm", kOldForm},
+                   {"Later.frm", kOldForm}},
+                  {"--check", "App.vbp"},
+                  1,
+                  "Main.frm\n",
+                  "Fixing {root}/App.vbp\n"
+                  "   fixing Main.frm\n"
+                  "   fixing Gone.frm\n"
+                  "Error: cannot open \"Gone.frm\" for reading: No such file or directory\n"
+                  "Fixup stopped.\n"
+                  "1 file in 1 project needs repair; repair with: plindor-cli App.vbp\n"},
+        CheckCase{
+            "TreeWithACleanAndADirtyProject",
+            {{"my tree/clean/App.vbp", kCleanProject},
+             {"my tree/clean/Forms/About.frm", kCleanForm},
+             {"my tree/dirty/App.vbp", kDirtyProject + "UserControl=Gauge.ctl\r\n"},
+             {"my tree/dirty/About.frm", kCleanForm},
+             {"my tree/dirty/Gauge.ctl", kOldControl}},
+            {"--check", "--recursive", "my tree"},
+            1,
+            "my tree/dirty/App.vbp\nmy tree/dirty/Gauge.ctl\n",
+            "2 files in 1 project need repair; repair with: plindor-cli --recursive 'my tree'\n"},
+        CheckCase{"QuietShowsOnlyFailures",
+                  {{"a/App.vbp", kDirtyProject},
+                   {"a/About.frm", kCleanForm},
+                   {"b/App.vbp", "Form=Gone.frm\r\n"}},
+                  {"--check", "--quiet", "-r", "."},
+                  1,
+                  "",
+                  "Fixing {root}/b/App.vbp\n"
+                  "   fixing Gone.frm\n"
+                  "Error: cannot open \"Gone.frm\" for reading: No such file or directory\n"
+                  "Fixup stopped.\n"}),
+    [](const ::testing::TestParamInfo<CheckCase>& row) { return std::string(row.param.name); });
+
 struct UsageCase {
   const char* name;
   std::vector<std::string> args;
@@ -347,6 +459,9 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"MissingPath", {"App.vbp", "Gone.vbp"}, "Gone.vbp"},
                       UsageCase{"FolderWithoutRecursive", {"folder"}, "--recursive"},
                       UsageCase{"DiffAndDryRun", {"--diff", "--dry-run", "App.vbp"}, "exclude"},
+                      UsageCase{"CheckAndDiff", {"--check", "--diff", "App.vbp"}, "exclude"},
+                      UsageCase{"CheckAndDryRun", {"--dry-run", "--check", "App.vbp"}, "exclude"},
+                      UsageCase{"UnknownCodePage", {"--codepage", "9999", "App.vbp"}, "9999"},
                       UsageCase{"OptionNameAfterDoubleDash", {"--", "--help"}, "--help"}),
     [](const ::testing::TestParamInfo<UsageCase>& row) { return std::string(row.param.name); });
 
@@ -567,8 +682,8 @@ TEST(Information, VersionNamesTheProductAndVersion) {
 TEST(Information, HelpDescribesEveryOptionAndTheExitStatus) {
   const ProgramResult result = Cli({"--help"}, "/");
   EXPECT_EQ(result.exit_status, 0);
-  for (const char* text : {"PATH", "--recursive", "--dry-run", "--diff", "--quiet", "--version",
-                           "--help", "Exit status"}) {
+  for (const char* text : {"PATH", "--recursive", "--dry-run", "--diff", "--check", "--quiet",
+                           "--codepage", "--version", "--help", "Exit status"}) {
     EXPECT_THAT(result.out, HasSubstr(text));
   }
 }

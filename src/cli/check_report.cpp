@@ -1,0 +1,85 @@
+#include "cli/check_report.h"
+
+#include <algorithm>
+
+#include "cli/utf8_path.h"
+
+namespace plindor::cli {
+
+namespace {
+
+std::string Counted(std::size_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// A component the project names from a root ("\Shared\A.frm", "C:\Shared\A.frm"). The name is
+// the project's bytes, which need not be UTF-8, so no path is made of it.
+bool IsAbsoluteName(std::string_view name) {
+  const auto separator = [](char c) { return c == '/' || c == '\\'; };
+  if (!name.empty() && separator(name.front())) return true;
+#ifdef _WIN32
+  return name.size() >= 3 && name[1] == ':' && separator(name[2]);
+#else
+  return false;
+#endif
+}
+
+}  // namespace
+
+std::filesystem::path WithoutDotElements(const std::filesystem::path& path) {
+  std::filesystem::path result;
+  for (const auto& element : path) {
+    if (element != ".") result /= element;
+  }
+  return result.empty() ? std::filesystem::path(".") : result;
+}
+
+std::string ListedPath(const FileChange& change, const std::filesystem::path& project_absolute,
+                       const std::filesystem::path& project_given) {
+  std::filesystem::path given = WithoutDotElements(project_given);
+  if (change.role == repair::FileRole::kProject) return Utf8FromPath(given.make_preferred());
+  const std::filesystem::path location = PathFromUtf8(change.location);
+  if (IsAbsoluteName(change.path)) return Utf8FromPath(location);
+  const std::filesystem::path relative =
+      location.lexically_relative(project_absolute.parent_path());
+  if (relative.empty()) return Utf8FromPath(location);
+  return Utf8FromPath(WithoutDotElements(given.parent_path() / relative).make_preferred());
+}
+
+std::string ShellWord(std::string_view word) {
+#ifdef _WIN32
+  constexpr std::string_view kSafe = "_@%+=:,./\\-";
+#else
+  constexpr std::string_view kSafe = "_@%+=:,./-";
+#endif
+  const bool plain = !word.empty() && std::ranges::all_of(word, [&](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           kSafe.find(c) != std::string_view::npos;
+  });
+  if (plain) return std::string(word);
+#ifdef _WIN32
+  // cmd.exe and PowerShell both take a double-quoted word; a double quote can't be in a name.
+  return "\"" + std::string(word) + "\"";
+#else
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+#endif
+}
+
+std::string CheckSummary(std::size_t files, std::size_t projects, const Options& options) {
+  std::string command = "plindor-cli";
+  if (options.recursive) command += " --recursive";
+  if (options.code_page != repair::kDefaultCodePage) {
+    command += " --codepage " + std::to_string(options.code_page);
+  }
+  // A path that begins with a dash must not be read as an option.
+  const bool dashed = std::ranges::any_of(
+      options.paths, [](const std::string& path) { return path.starts_with('-'); });
+  if (dashed) command += " --";
+  for (const std::string& path : options.paths) command += " " + ShellWord(path);
+  return Counted(files, "file", "files") + " in " + Counted(projects, "project", "projects") +
+         (files == 1 ? " needs" : " need") + " repair; repair with: " + command;
+}
+
+}  // namespace plindor::cli
