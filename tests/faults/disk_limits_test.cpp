@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include "repair/deferred_termination.h"
 #include "repair/disk_file_system.h"
 #include "temp_dir.h"
+#include "write_seam.h"
 
 namespace plindor::testing {
 namespace {
@@ -123,6 +126,34 @@ TEST(CopyOnWriteNearlyFull, FailsBeforeTheFormChanges) {
   EXPECT_TRUE(message.ends_with(" its rewrite and a possible restore need")) << message;
   scenario.Expect(Outcome::kOriginal, true);
   EXPECT_FALSE(std::filesystem::exists(scenario.b_backup()));
+}
+
+// Forms that are links into another file system keep their backups beside the links: both file
+// systems are flushed.
+TEST(FormsOnAnotherFileSystem, BothFileSystemsAreFlushed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a tmpfs";
+  const TempDir dir;
+  const TmpfsMount mount(dir.path() / "other", "size=1m");
+  if (!mount.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << mount.error();
+  ProjectScenario scenario(dir.path(), 4096);
+  for (const char* form : {"A.frm", "B.frm"}) {
+    std::filesystem::copy_file(dir.path() / form, dir.path() / "other" / form);
+    std::filesystem::remove(dir.path() / form);
+    std::filesystem::create_symlink(dir.path() / "other" / form, dir.path() / form);
+  }
+  std::vector<std::uint64_t> flushed;
+  {
+    const FlushFault counting(SIZE_MAX);
+    repair::DiskFileSystem files;
+    ASSERT_EQ(scenario.Run(files), "");
+    flushed = counting.devices();
+  }
+  struct stat here {};
+  struct stat there {};
+  ASSERT_EQ(::stat(dir.path().c_str(), &here), 0);
+  ASSERT_EQ(::stat((dir.path() / "other").c_str(), &there), 0);
+  EXPECT_NE(std::ranges::find(flushed, here.st_dev), flushed.end());
+  EXPECT_NE(std::ranges::find(flushed, there.st_dev), flushed.end());
 }
 
 // Runs the repair in a child process under RLIMIT_FSIZE `limit`, and returns its message; the

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 extern "C" ssize_t __real_pwrite(int fd, const void* data, size_t size, off_t offset);
 
@@ -65,6 +66,7 @@ std::function<void()> during_read;
 // The flush that fails, counted from 1; 0 when no FlushFault is armed.
 std::size_t flush_fails_at = 0;
 std::size_t flushes = 0;
+std::vector<std::uint64_t> flushed_devices;
 
 }  // namespace
 
@@ -82,12 +84,19 @@ void AfterRead(int fd) {
 FlushFault::FlushFault(std::size_t fail_at) {
   flush_fails_at = fail_at;
   flushes = 0;
+  flushed_devices.clear();
 }
 FlushFault::~FlushFault() { flush_fails_at = 0; }
 std::size_t FlushFault::calls() const { return flushes; }
+const std::vector<std::uint64_t>& FlushFault::devices() const { return flushed_devices; }
 
-// Whether this flush is the one that fails.
-bool FlushFails() { return flush_fails_at != 0 && ++flushes == flush_fails_at; }
+// Whether this flush, of `fd`'s file system, is the one that fails.
+bool FlushFails(int fd) {
+  if (flush_fails_at == 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0) flushed_devices.push_back(info.st_dev);
+  return ++flushes == flush_fails_at;
+}
 
 void Arm(const WritePlan& plan) { armed = ArmedPlan{plan, 0}; }
 void Disarm() { armed.reset(); }
@@ -127,13 +136,13 @@ extern "C" int __real_fsync(int fd);
 extern "C" int __real_fdatasync(int fd);
 extern "C" int __real_syncfs(int fd);
 
-#define PLINDOR_FLUSH_WRAPPER(name)       \
-  extern "C" int __wrap_##name(int fd) {  \
-    if (plindor::testing::FlushFails()) { \
-      errno = EIO;                        \
-      return -1;                          \
-    }                                     \
-    return __real_##name(fd);             \
+#define PLINDOR_FLUSH_WRAPPER(name)         \
+  extern "C" int __wrap_##name(int fd) {    \
+    if (plindor::testing::FlushFails(fd)) { \
+      errno = EIO;                          \
+      return -1;                            \
+    }                                       \
+    return __real_##name(fd);               \
   }
 PLINDOR_FLUSH_WRAPPER(fsync)
 PLINDOR_FLUSH_WRAPPER(fdatasync)

@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace plindor::testing {
 
@@ -47,6 +49,8 @@ class FlushFault final {
   FlushFault& operator=(const FlushFault&) = delete;
   ~FlushFault();
   std::size_t calls() const;
+  // The devices of the file systems the flushes reached, in order.
+  const std::vector<std::uint64_t>& devices() const;
 };
 
 // Arms `plan` for its lifetime.
