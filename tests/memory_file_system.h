@@ -52,20 +52,19 @@ class MemoryFileSystem final : public repair::FileSystem {
                                   recovery == recoveries.end() ? "" : recovery->second);
   }
 
-  repair::CommitResult Commit(const repair::CommitReport& report) override {
-    repair::CommitResult result;
+  void Commit(const repair::CommitReport& report) override {
     const std::vector<File*> batch = std::exchange(prepared_, {});
-    for (const File* file : batch) {
-      operations.push_back("commit " + file->path_);
-      if (fail_commit.contains(file->key_)) {
-        result.failure = "cannot write \"" + file->path_ + "\": No space left on device";
-        report(result.rewritten, result.failure);
-        return result;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      operations.push_back("commit " + batch[i]->path_);
+      if (fail_commit.contains(batch[i]->key_)) {
+        const std::string failure =
+            "cannot write \"" + batch[i]->path_ + "\": No space left on device";
+        report(i, failure);
+        throw repair::RepairError(failure);
       }
-      files[file->key_] = std::string(file->after_);
-      report(result.rewritten++, {});
+      files[batch[i]->key_] = std::string(batch[i]->after_);
+      report(i, {});
     }
-    return result;
   }
 
  private:
@@ -111,16 +110,15 @@ class MemoryFileSystem final : public repair::FileSystem {
   std::vector<File*> prepared_;  // in order, since the last commit
 };
 
-// Commits what `files` has prepared, raising the failure as the repair does.
-inline void CommitOrThrow(repair::FileSystem& files) {
-  const repair::CommitResult result = files.Commit([](std::size_t, std::string_view) {});
-  if (!result.failure.empty()) throw repair::RepairError(result.failure);
+// Commits what `files` has prepared, telling no one; a failure is raised as the repair raises it.
+inline void CommitUnheard(repair::FileSystem& files) {
+  files.Commit([](std::size_t, std::string_view) {});
 }
 
 // Rewrites one open file through `files` with `text`, raising the failure as the repair does.
 inline void Rewrite(repair::FileSystem& files, repair::RepairFile& file, std::string_view text) {
   file.Prepare(text);
-  CommitOrThrow(files);
+  CommitUnheard(files);
 }
 
 class StringLog final : public repair::ProgressLog {

@@ -140,14 +140,13 @@ std::unique_ptr<RepairFile> DiskFileSystem::OpenForRepair(const std::string& bas
   return std::make_unique<File>(*this, std::move(*file), path);
 }
 
-CommitResult DiskFileSystem::Commit(const CommitReport& report) {
+void DiskFileSystem::Commit(const CommitReport& report) {
   if (mode_ == Mode::kRepair) return batch_.Commit(report);
   const auto previewed = std::exchange(previewed_, {});
   for (std::size_t i = 0; i < previewed.size(); ++i) {
     previews_[previewed[i].first->Id()] = std::string(previewed[i].second);
     report(i, {});
   }
-  return {previewed.size(), {}};
 }
 
 }  // namespace plindor::repair

@@ -34,7 +34,7 @@ class DiskFileSystem final : public FileSystem {
 
   std::unique_ptr<RepairFile> OpenForRepair(const std::string& base, const std::string& path,
                                             Wait wait = Wait::kYes) override;
-  CommitResult Commit(const CommitReport& report) override;
+  void Commit(const CommitReport& report) override;
 
  private:
   class File;

@@ -28,13 +28,6 @@ class RepairFile {
   virtual void Prepare(std::string_view text) = 0;
 };
 
-// How a commit ended: the files rewritten, counted from the first, and why the next one was
-// not (empty when all were).
-struct CommitResult {
-  std::size_t rewritten = 0;
-  std::string failure;
-};
-
 // Told, in order, of each prepared file whose rewrite was committed (`failure` empty), then of
 // the one that failed, with the reason; before any request to end the program takes effect.
 using CommitReport = std::function<void(std::size_t index, std::string_view failure)>;
@@ -56,8 +49,9 @@ class FileSystem {
   // Rewrites the files prepared since the last commit, in the order they were prepared, as one
   // step: when it returns, the new content of every file rewritten is on the disk itself. A
   // file that fails keeps its old content, or, when even that can't be put back, a backup
-  // beside it that the failure names; the files after it are left as they were.
-  virtual CommitResult Commit(const CommitReport& report) = 0;
+  // beside it that the failure names; the files after it are left as they were. Throws
+  // RepairError with that failure once `report` has heard of it.
+  virtual void Commit(const CommitReport& report) = 0;
 };
 
 }  // namespace plindor::repair

@@ -138,7 +138,7 @@ void Repairer::Commit() {
   staged_.clear();
   staged_bytes_ = 0;
   // Files are prepared, and so committed, in the order staged.
-  const CommitResult result = files_.Commit([&](std::size_t i, std::string_view failure) {
+  files_.Commit([&](std::size_t i, std::string_view failure) {
     const Staged& staged = *batch[i];
     if (!failure.empty()) {
       Report(staged, FileOutcome::kFailed, failure);
@@ -147,7 +147,6 @@ void Repairer::Commit() {
              staged.after == staged.before ? FileOutcome::kUnchanged : FileOutcome::kChanged, {});
     }
   });
-  if (!result.failure.empty()) throw RepairError(result.failure);
 }
 
 void Repairer::FixComponentFile(const std::string& path) {

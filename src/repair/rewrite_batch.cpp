@@ -145,7 +145,7 @@ void RewriteBatch::Forget(const DiskFile& file) {
   if (rewrites_.empty()) hold_.reset();
 }
 
-CommitResult RewriteBatch::Commit(const CommitReport& report) {
+void RewriteBatch::Commit(const CommitReport& report) {
   if (!hold_) hold_.emplace();
   // Whatever happens, the requests to end the program go through once this returns.
   const struct Release {
@@ -153,7 +153,7 @@ CommitResult RewriteBatch::Commit(const CommitReport& report) {
     ~Release() { batch.hold_.reset(); }
   } release{*this};
   std::vector<Rewrite> batch = std::exchange(rewrites_, {});
-  CommitResult result;
+  std::pair<std::size_t, std::string> result;
   try {
     result = Run(batch);
   } catch (...) {
@@ -162,12 +162,14 @@ CommitResult RewriteBatch::Commit(const CommitReport& report) {
     throw;
   }
   // Told while requests to end the program still wait, so that no finished work goes unlogged.
-  for (std::size_t i = 0; i < result.rewritten; ++i) report(i, {});
-  if (!result.failure.empty()) report(result.rewritten, result.failure);
-  return result;
+  const auto& [rewritten, failure] = result;
+  for (std::size_t i = 0; i < rewritten; ++i) report(i, {});
+  if (failure.empty()) return;
+  report(rewritten, failure);
+  throw RepairError(failure);
 }
 
-CommitResult RewriteBatch::Run(std::vector<Rewrite>& batch) {
+std::pair<std::size_t, std::string> RewriteBatch::Run(std::vector<Rewrite>& batch) {
   const std::span<const Rewrite> all(batch);
   if (Status status = Flush(all, true); !status.ok()) {
     for (const Rewrite& rewrite : batch) {

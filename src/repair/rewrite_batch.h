@@ -39,12 +39,14 @@ class RewriteBatch final {
            std::string_view after);
   // Drops the rewrite of `file`, which stays as it was.
   void Forget(const DiskFile& file);
-  CommitResult Commit(const CommitReport& report);
+  void Commit(const CommitReport& report);
 
   struct Rewrite;  // one file's
 
  private:
-  CommitResult Run(std::vector<Rewrite>& batch);
+  // Rewrites `batch`; returns how many files, from the first, were rewritten, and why the next
+  // was not ("" when all were).
+  std::pair<std::size_t, std::string> Run(std::vector<Rewrite>& batch);
 
   std::vector<Rewrite> rewrites_;
   std::optional<DeferredTermination> hold_;

@@ -71,9 +71,9 @@ std::unique_ptr<repair::RepairFile> HookedFileSystem::OpenForRepair(const std::s
   return std::make_unique<HookedFile>(std::move(file), path, prepared_);
 }
 
-repair::CommitResult HookedFileSystem::Commit(const repair::CommitReport& report) {
+void HookedFileSystem::Commit(const repair::CommitReport& report) {
   for (const std::string& path : std::exchange(prepared_, {})) before_commit_(path);
-  return disk_.Commit(report);
+  disk_.Commit(report);
 }
 
 std::string ProjectScenario::Run(repair::FileSystem& files) {

@@ -56,7 +56,7 @@ class HookedFileSystem final : public repair::FileSystem {
 
   std::unique_ptr<repair::RepairFile> OpenForRepair(const std::string& base,
                                                     const std::string& path, Wait wait) override;
-  repair::CommitResult Commit(const repair::CommitReport& report) override;
+  void Commit(const repair::CommitReport& report) override;
 
  private:
   Hook before_commit_;
