@@ -211,6 +211,14 @@ std::wstring ForTheUserAlone() {
   return descriptor;
 }
 
+// Whether `file` goes when its last handle closes.
+Status MarkForDeletion(HANDLE file, bool gone) {
+  FILE_DISPOSITION_INFO info{};
+  info.DeleteFile = gone ? TRUE : FALSE;
+  if (::SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info)) return {};
+  return LastError();
+}
+
 }  // namespace
 
 struct DiskFile::Handles {
@@ -353,20 +361,20 @@ Status DiskFile::CreateBackup() {
   }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, owner_only, FALSE};
   handles_->backup =
-      UniqueHandle(::CreateFileW(handles_->backup_location.c_str(), GENERIC_WRITE, 0, &attributes,
-                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      UniqueHandle(::CreateFileW(handles_->backup_location.c_str(), GENERIC_WRITE | DELETE, 0,
+                                 &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   const DWORD error = ::GetLastError();
   ::LocalFree(owner_only);
   if (!handles_->backup) return Failed(error);
-  return {};
+  // Gone with its handle until it is whole, so that a kill never leaves half a backup.
+  return MarkForDeletion(handles_->backup.get(), true);
 }
 
 Status DiskFile::WriteBackupAt(std::uint64_t offset, std::string_view data) {
   return WriteAll(handles_->backup.get(), offset, data);
 }
 
-// Made under its name: Windows has no file without one.
-Status DiskFile::PublishBackup() { return {}; }
+Status DiskFile::PublishBackup() { return MarkForDeletion(handles_->backup.get(), false); }
 
 Status DiskFile::FlushBackup() {
   // Flushing the file also commits its name to the volume's journal.
