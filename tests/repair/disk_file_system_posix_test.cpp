@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "disk_file_system_fixture.h"
 #include "expect_repair_error.h"
 #include "memory_file_system.h"
 #include "repair/backup_record.h"
@@ -29,21 +30,7 @@ using plindor::testing::ReadFile;
 using plindor::testing::TempDir;
 using plindor::testing::WriteFile;
 
-std::string Backup(const std::string& path) { return path + ".plindor-backup"; }
-
-class PosixDiskFileSystemTest : public ::testing::Test {
- protected:
-  // Opens, reads and rewrites `path` with `text`; returns what was read.
-  std::string Rewrite(const std::string& path, std::string_view text) {
-    const auto file = files.OpenForRepair("", path);
-    std::string read = file->Read();
-    testing::Rewrite(files, *file, text);
-    return read;
-  }
-
-  TempDir dir;
-  DiskFileSystem files;
-};
+using PosixDiskFileSystemTest = DiskFileSystemFixture;
 
 // The same file is rewritten, not replaced: links, owner, permissions and extended attributes
 // stay.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "disk_file_system_fixture.h"
 #include "expect_repair_error.h"
 #include "memory_file_system.h"
 #include "repair/backup_record.h"
@@ -38,21 +39,7 @@ std::string Folder(const TempDir& d) {
   return std::string(name.begin(), name.end());
 }
 
-std::string Backup(const std::string& path) { return path + ".plindor-backup"; }
-
-class DiskFileSystemTest : public ::testing::Test {
- protected:
-  // Opens, reads and rewrites `path` with `text`; returns what was read.
-  std::string Rewrite(const std::string& path, std::string_view text) {
-    const auto file = files.OpenForRepair("", path);
-    std::string read = file->Read();
-    testing::Rewrite(files, *file, text);
-    return read;
-  }
-
-  TempDir dir;
-  DiskFileSystem files;
-};
+using DiskFileSystemTest = DiskFileSystemFixture;
 
 TEST_F(DiskFileSystemTest, EveryByteValueRoundTrips) {
   const std::string path = dir / "bytes.frm";
