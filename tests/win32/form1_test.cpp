@@ -19,13 +19,11 @@ using testing::Click;
 using testing::kComponents;
 using testing::kNewComponent;
 using testing::kNewProject;
-using testing::kOldComponent;
 using testing::PressKey;
 using testing::ReadFile;
 using testing::ScriptedChooser;
 using testing::TempDir;
 using testing::TextOf;
-using testing::WriteFile;
 
 // The log lines of one successful run on the sample project, as the box shows them.
 std::wstring SampleRunLog(const std::wstring& project) {
@@ -135,49 +133,6 @@ TEST_F(Form1Test, TwoRunsAppendTwoBlocksAndTheSecondDialogStartsAtTheFirstChoice
   EXPECT_EQ(Log(), SampleRunLog(project) + SampleRunLog(project));
   EXPECT_EQ(chooser_.asked_from.at(1), project);
   EXPECT_EQ(ReadFile(folder_ / "Gauge.ctl"), kNewComponent);
-}
-
-TEST_F(Form1Test, CancelChangesNothing) {
-  const std::wstring project = SampleProject();
-  const std::filesystem::path before = std::filesystem::current_path();
-  ::SetWindowTextW(Control("Text1"), L"kept");
-
-  Run(std::nullopt);
-  Run(std::nullopt);
-
-  EXPECT_EQ(Log(), L"kept");
-  EXPECT_EQ(std::filesystem::current_path(), before);
-  EXPECT_EQ(ReadFile(folder_ / "Main.frm"), kOldComponent);
-  // A cancelled dialog leaves the next one where this one started.
-  ASSERT_EQ(chooser_.asked_from.size(), 2u);
-  EXPECT_EQ(chooser_.asked_from[1], chooser_.asked_from[0]);
-}
-
-TEST_F(Form1Test, FailedRunSaysWhereItStopped) {
-  WriteFile(folder_ / "App.vbp", "Form=Main.frm\r\nForm=Missing.frm\r\nUserControl=Gauge.ctl\r\n");
-  WriteFile(folder_ / "Main.frm", kOldComponent);
-  WriteFile(folder_ / "Gauge.ctl", kOldComponent);
-  const std::wstring project = folder_.path().wstring() + L"\\App.vbp";
-
-  Run(project);
-
-  const std::wstring log = Log();
-  const std::wstring head = L"Fixing " + project +
-                            L"\r\n   fixing Main.frm\r\n   fixing Missing.frm\r\n"
-                            L"Error: cannot open \"Missing.frm\" for reading: ";
-  EXPECT_EQ(log.substr(0, head.size()), head);
-  const std::wstring tail = L"\r\nFixup stopped.\r\n";
-  ASSERT_GT(log.size(), head.size() + tail.size());
-  EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
-  EXPECT_EQ(ReadFile(folder_ / "Main.frm"), kNewComponent);
-  EXPECT_EQ(ReadFile(folder_ / "Gauge.ctl"), kOldComponent);
-}
-
-TEST_F(Form1Test, FolderThatCannotBeEnteredStopsTheRun) {
-  const std::wstring gone = folder_.path().wstring() + L"\\gone";
-  Run(gone + L"\\App.vbp");
-  EXPECT_EQ(Log(),
-            L"Error: cannot make \"" + gone + L"\" the current folder\r\nFixup stopped.\r\n");
 }
 
 }  // namespace
