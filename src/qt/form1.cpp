@@ -12,6 +12,7 @@
 
 #include "desktop/texts.h"
 #include "qt/caption.h"
+#include "qt/fit_lines.h"
 #include "qt/fonts.h"
 #include "qt/qt_file_dialog.h"
 #include "ui_form1.h"
@@ -64,9 +65,14 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
   // The toolkit draws a frame's top border below its caption rather than through it, on the
   // first row of the frame's contents, which is just below where the layout puts the label's top:
   // the label's fill would paint over all of the border but its two ends. The label moves down to
-  // the row after the border, keeping its size.
-  const int below_border = ui_->Frame1->contentsRect().top() + 1;
-  if (ui_->Label1->y() < below_border) ui_->Label1->move(ui_->Label1->x(), below_border);
+  // the row after the border, keeping its size unless that would cover the bottom border (in a
+  // font with a taller caption than the layout's).
+  const QRect inside = ui_->Frame1->contentsRect();
+  QRect label = ui_->Label1->geometry();
+  if (label.top() <= inside.top()) label.moveTop(inside.top() + 1);
+  if (label.bottom() > inside.bottom()) label.setBottom(inside.bottom());
+  ui_->Label1->setGeometry(label);
+  FitLines(*ui_->Label1);
 
   // Return presses the focused button, as it does in the terms window, where the dialog does it.
   ui_->Command1->setAutoDefault(true);

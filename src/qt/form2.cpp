@@ -14,6 +14,7 @@
 #include "desktop/texts.h"
 #include "qt/caption.h"
 #include "qt/embedded_picture.h"
+#include "qt/fit_lines.h"
 #include "qt/fonts.h"
 #include "qt/typed_character_filter.h"
 #include "qt/version_info.h"
@@ -49,6 +50,7 @@ Form2::Form2(MainWindowFactory make_main_window, QWidget* parent)
   connect(ui_->Command1, &QPushButton::clicked, this, &Form2::Agree);
   connect(ui_->Command2, &QPushButton::clicked, this, &Form2::reject);
   Load();
+  FitLines(*ui_->Label5);
   ui_->Command2->setFocus();
 }
 

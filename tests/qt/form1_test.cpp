@@ -78,9 +78,18 @@ class Form1Test final : public QObject {
     const Window window;
     window.form->show();
     QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
-    QCOMPARE(testing::ControlsOutsideTheirParent(*window.form), QStringList());
-    QCOMPARE(testing::TextsThatDoNotFit(*window.form), QStringList());
-    QCOMPARE(testing::CaptionsNotInTheirColour(*window.form), QStringList());
+    {
+      const QStringList broken = testing::ControlsOutsideTheirParent(*window.form);
+      QVERIFY2(broken.isEmpty(), qPrintable(broken.join(", ")));
+    }
+    {
+      const QStringList broken = testing::TextsThatDoNotFit(*window.form);
+      QVERIFY2(broken.isEmpty(), qPrintable(broken.join(", ")));
+    }
+    {
+      const QStringList broken = testing::CaptionsNotInTheirColour(*window.form);
+      QVERIFY2(broken.isEmpty(), qPrintable(broken.join(", ")));
+    }
     const QList<QWidget*> stops = testing::TabStopsInLayoutOrder(*window.form);
     QCOMPARE(testing::TabStops(*window.form), stops);
     QCOMPARE(QApplication::focusWidget(), stops.value(0));

@@ -111,9 +111,18 @@ class Form2Test final : public QObject {
   void LayoutProperties() {
     QApplication::setActiveWindow(form_);
     QVERIFY(QTest::qWaitForWindowActive(form_));
-    QCOMPARE(testing::ControlsOutsideTheirParent(*form_), QStringList());
-    QCOMPARE(testing::TextsThatDoNotFit(*form_), QStringList());
-    QCOMPARE(testing::CaptionsNotInTheirColour(*form_), QStringList());
+    {
+      const QStringList broken = testing::ControlsOutsideTheirParent(*form_);
+      QVERIFY2(broken.isEmpty(), qPrintable(broken.join(", ")));
+    }
+    {
+      const QStringList broken = testing::TextsThatDoNotFit(*form_);
+      QVERIFY2(broken.isEmpty(), qPrintable(broken.join(", ")));
+    }
+    {
+      const QStringList broken = testing::CaptionsNotInTheirColour(*form_);
+      QVERIFY2(broken.isEmpty(), qPrintable(broken.join(", ")));
+    }
     const QList<QWidget*> stops = testing::TabStopsInLayoutOrder(*form_);
     QCOMPARE(testing::TabStops(*form_), stops);
     QCOMPARE(QApplication::focusWidget(), stops.value(0));

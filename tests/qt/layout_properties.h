@@ -25,7 +25,17 @@ inline QStringList ControlsOutsideTheirParent(const QWidget& window) {
     }
     const QRect room =
         qobject_cast<const QGroupBox*>(parent) ? parent->contentsRect() : parent->rect();
-    if (!room.contains(control->geometry())) outside << control->objectName();
+    if (!room.contains(control->geometry())) {
+      const QRect at = control->geometry();
+      outside << QStringLiteral("%1 at %2,%3 %4x%5 in %6x%7")
+                     .arg(control->objectName())
+                     .arg(at.x())
+                     .arg(at.y())
+                     .arg(at.width())
+                     .arg(at.height())
+                     .arg(room.width())
+                     .arg(room.height());
+    }
   }
   return outside;
 }
@@ -37,15 +47,12 @@ inline QStringList TextsThatDoNotFit(const QWidget& window) {
     const QFontMetrics metrics(control->font());
     if (const auto* label = qobject_cast<const QLabel*>(control);
         label && !label->text().isEmpty()) {
-      const QRect box = label->contentsRect();
-      const int flags = Qt::AlignLeft | (label->wordWrap() ? Qt::TextWordWrap : 0);
-      const QRect needed =
-          metrics.boundingRect(QRect(0, 0, box.width(), 100000), flags, label->text());
-      if (needed.width() > box.width() || needed.height() > box.height()) {
-        cut << QStringLiteral("%1 needs %2x%3")
-                   .arg(label->objectName())
-                   .arg(needed.width())
-                   .arg(needed.height());
+      // What the label itself needs, rich text or not, wrapped at its width or on one line.
+      const int height =
+          label->wordWrap() ? label->heightForWidth(label->width()) : metrics.height();
+      const int width = label->wordWrap() ? 0 : metrics.horizontalAdvance(label->text());
+      if (height > label->height() || width > label->contentsRect().width()) {
+        cut << QStringLiteral("%1 needs %2x%3").arg(label->objectName()).arg(width).arg(height);
       }
     } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
       // Room for the button's frame on either side.
