@@ -15,6 +15,7 @@
 #include "qt/fit_lines.h"
 #include "qt/fonts.h"
 #include "qt/qt_file_dialog.h"
+#include "qt/window_role.h"
 #include "ui_form1.h"
 
 namespace plindor::qt {
@@ -48,6 +49,8 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
            QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()) {
   move(kPosition);
   setWindowTitle(QString::fromUtf8(desktop::kMainTitle));
+  AnnounceMainWindowAsWindow();
+  setAccessibleName(QString::fromUtf8(desktop::kMainTitle));
   SetCaption(*ui_->Command1, QString::fromUtf8(desktop::kFindItAndFixIt));
   SetCaption(*ui_->Command2, QString::fromUtf8(desktop::kExit));
   SetCaption(*ui_->Frame1, QString::fromUtf8(desktop::kInstructionsCaption));

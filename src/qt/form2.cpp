@@ -18,6 +18,7 @@
 #include "qt/fonts.h"
 #include "qt/typed_character_filter.h"
 #include "qt/version_info.h"
+#include "qt/window_border.h"
 #include "ui_form2.h"
 
 namespace plindor::qt {
@@ -38,6 +39,11 @@ Form2::Form2(MainWindowFactory make_main_window, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(size());
   move(kPosition);
+  // The window manager draws no frame, so that there is no title bar: the window draws its own.
+  new WindowBorder(*this);
+  // The X title and screen readers name the product, though no title bar shows it.
+  setWindowTitle(QString::fromUtf8(desktop::kMainTitle));
+  setAccessibleName(QString::fromUtf8(desktop::kTermsWindowName));
   ApplyLook();
   SetCaption(*ui_->Command1, QString::fromUtf8(desktop::kIAgree));
   SetCaption(*ui_->Command2, QString::fromUtf8(desktop::kIDisagree));

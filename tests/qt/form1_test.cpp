@@ -182,6 +182,12 @@ class Form1Test final : public QObject {
   void everyControlIsAnnouncedByItsCaptionOrAName() {
     const Window window;
     QCOMPARE(testing::ControlsWithoutProperNames(*window.form), QStringList());
+    // The window itself, as a window rather than filler.
+    QAccessibleInterface* const accessible =
+        QAccessible::queryAccessibleInterface(window.form.get());
+    QVERIFY(accessible != nullptr);
+    QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Plindor"));
+    QCOMPARE(accessible->role(), QAccessible::Window);
   }
 
   void loadClearsTheLogAndStartsTheDialogInTheProgramsFolder() {

@@ -106,6 +106,30 @@ class Form2Test final : public QObject {
     QCOMPARE(form_->palette().color(QPalette::Window),
              QApplication::palette().color(QPalette::HighlightedText));
     QVERIFY(form_->autoFillBackground());
+    // Named like the product for the X title and screen readers, though no title bar shows it.
+    QCOMPARE(form_->windowTitle(), QStringLiteral("Plindor"));
+    QAccessibleInterface* const accessible = QAccessible::queryAccessibleInterface(form_.data());
+    QVERIFY(accessible != nullptr);
+    QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Plindor terms"));
+    QCOMPARE(accessible->role(), QAccessible::Dialog);
+  }
+
+  void WindowDrawsAThinFrameOverItsControls() {
+    const QImage picture = form_->grab().toImage();
+    const QRgb line = form_->palette().color(QPalette::Shadow).rgb();
+    QVERIFY(line != form_->palette().color(QPalette::Window).rgb());
+    const int right = picture.width() - 1;
+    const int bottom = picture.height() - 1;
+    for (int x = 0; x <= right; ++x) {
+      QCOMPARE(picture.pixel(x, 0), line);  // the logo lies along the top edge
+      QCOMPARE(picture.pixel(x, bottom), line);
+    }
+    for (int y = 0; y <= bottom; ++y) {
+      QCOMPARE(picture.pixel(0, y), line);
+      QCOMPARE(picture.pixel(right, y), line);
+    }
+    // One pixel thin: the row inside is the window's own.
+    QCOMPARE(picture.pixelColor(right / 2, bottom - 1), form_->palette().color(QPalette::Window));
   }
 
   void LayoutProperties() {
