@@ -1,6 +1,9 @@
 #include "win32/layout_font.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <cwchar>
+#include <iterator>
 #include <stdexcept>
 
 #include "win32/twips.h"
@@ -10,17 +13,23 @@ namespace {
 
 struct Candidate {
   const wchar_t* face;
+  // How far its character height may be from the asked one: a scalable face's rounding may add
+  // a pixel; the bitmap face's nearest size is no match.
+  int slack;
   // Whether a face the system draws in its place will do (a metric-compatible substitute).
   bool substitute_will_do;
 };
 
 // In order of likeness to the layout's face.
 constexpr Candidate kCandidates[] = {
-    {L"MS Sans Serif", false},
-    {L"Microsoft Sans Serif", false},
-    {L"Tahoma", false},
-    {L"Arial", true},
+    {L"MS Sans Serif", 0, false},
+    {L"Microsoft Sans Serif", 1, false},
+    {L"Tahoma", 1, false},
+    {L"Arial", 1, true},
 };
+
+// How much more ink a bold text takes than the regular one, at least, in percent.
+constexpr int kBoldInkPercent = 110;
 
 // A screen-compatible memory DC, released on every path.
 class MeasuringDc final {
@@ -62,16 +71,54 @@ UniqueFont Create(const wchar_t* face, int pixels, bool bold) {
   return made;
 }
 
+// How much ink a sample text in `font` takes: the darkness of its pixels, summed.
+int InkOf(HFONT font) {
+  constexpr wchar_t kSample[] = L"Find It and Fix It!";
+  constexpr int kWidth = 400;
+  constexpr int kHeight = 64;
+  MeasuringDc dc;
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = kWidth;
+  format.bmiHeader.biHeight = -kHeight;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  UniqueBitmap canvas(::CreateDIBSection(dc.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!canvas || bits == nullptr) return 0;
+  const HGDIOBJ old_bitmap = ::SelectObject(dc.get(), canvas.get());
+  int ink = 0;
+  {
+    Selected selected(dc.get(), font);
+    RECT all{0, 0, kWidth, kHeight};
+    ::FillRect(dc.get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::SetTextColor(dc.get(), RGB(0, 0, 0));
+    ::SetBkMode(dc.get(), TRANSPARENT);
+    ::TextOutW(dc.get(), 0, 0, kSample, static_cast<int>(std::size(kSample)) - 1);
+    ::GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < kWidth * kHeight; ++i) ink += 0xFF - static_cast<int>(pixels[i] & 0xFF);
+  }
+  ::SelectObject(dc.get(), old_bitmap);
+  return ink;
+}
+
 // Whether the font draws in the asked face (or a stand-in, where that will do), at the asked
-// character height and weight.
-bool DrawsAsAsked(HDC dc, const Candidate& candidate, int pixels, bool bold) {
+// character height and weight. A face's bold
+// must also look bold: some bold faces are little more than their regular face spaced wider.
+bool DrawsAsAsked(HDC dc, HFONT font, const Candidate& candidate, int pixels, bool bold) {
   wchar_t drawn[LF_FACESIZE] = {};
   ::GetTextFaceW(dc, LF_FACESIZE, drawn);
   TEXTMETRICW metrics{};
   if (!::GetTextMetricsW(dc, &metrics)) return false;
-  return (candidate.substitute_will_do || ::_wcsicmp(drawn, candidate.face) == 0) &&
-         metrics.tmHeight - metrics.tmInternalLeading == pixels &&
-         (metrics.tmWeight >= FW_SEMIBOLD) == bold;
+  if ((!candidate.substitute_will_do && ::_wcsicmp(drawn, candidate.face) != 0) ||
+      std::abs(metrics.tmHeight - metrics.tmInternalLeading - pixels) > candidate.slack ||
+      (metrics.tmWeight >= FW_SEMIBOLD) != bold) {
+    return false;
+  }
+  if (!bold) return true;
+  const UniqueFont regular = Create(candidate.face, pixels, false);
+  return InkOf(font) * 100 >= InkOf(regular.get()) * kBoldInkPercent;
 }
 
 }  // namespace
@@ -93,15 +140,15 @@ UniqueFont MakeLayoutFont(const FontChoice& font, UINT dpi, const std::optional<
     bool fits = false;
     {
       Selected selected(dc.get(), made.get());
-      if (!DrawsAsAsked(dc.get(), candidate, pixels, font.bold)) continue;
+      if (!DrawsAsAsked(dc.get(), made.get(), candidate, pixels, font.bold)) continue;
       fits = !fit || TextFits(dc.get(), *fit);
     }
     if (fits) return made;
     if (!first) first = std::move(made);
   }
   if (first) return first;
-  // Nothing draws as asked: the system's nearest match to the layout's face.
-  return Create(kCandidates[0].face, pixels, font.bold);
+  // Nothing draws as asked: the last, a face any system has.
+  return Create(std::end(kCandidates)[-1].face, pixels, font.bold);
 }
 
 }  // namespace plindor::win32

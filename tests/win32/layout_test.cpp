@@ -124,6 +124,31 @@ int PixelsOf(HWND control, COLORREF colour) {
   return count;
 }
 
+// How much ink `text` in `font` takes, drawn black on white: its pixels' darkness, summed.
+int InkOf(const LOGFONTW& look, std::wstring_view text) {
+  HFONT font = ::CreateFontIndirectW(&look);
+  HDC screen = ::GetDC(nullptr);
+  HDC dc = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 600, 80);
+  HGDIOBJ old_bitmap = ::SelectObject(dc, bitmap);
+  HGDIOBJ old_font = ::SelectObject(dc, font);
+  RECT all{0, 0, 600, 80};
+  ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+  ::SetTextColor(dc, RGB(0, 0, 0));
+  ::TextOutW(dc, 0, 0, text.data(), static_cast<int>(text.size()));
+  int ink = 0;
+  for (int y = 0; y < all.bottom; ++y) {
+    for (int x = 0; x < all.right; ++x) ink += 255 - GetRValue(::GetPixel(dc, x, y));
+  }
+  ::SelectObject(dc, old_font);
+  ::SelectObject(dc, old_bitmap);
+  ::DeleteObject(bitmap);
+  ::DeleteObject(font);
+  ::DeleteDC(dc);
+  ::ReleaseDC(nullptr, screen);
+  return ink;
+}
+
 class LayoutTest : public ::testing::TestWithParam<std::tuple<const char*, UINT>> {
  protected:
   LayoutTest() : window_(Show(std::get<0>(GetParam()))), dpi_(std::get<1>(GetParam())) {
@@ -183,9 +208,20 @@ TEST_P(LayoutTest, TextsHaveTheLayoutsSizeAndWeightAtThisDpi) {
   for (const ControlRow& row : Table().controls) {
     if (row.kind == ControlKind::kPicture || row.kind == ControlKind::kDrawing) continue;
     const Drawn drawn = DrawnFont(Control(row));
-    EXPECT_EQ(drawn.CharacterHeight(), PointsToPixels(row.font.points, dpi_))
+    // To a pixel: a scalable face's rounding may add one.
+    EXPECT_NEAR(drawn.CharacterHeight(), PointsToPixels(row.font.points, dpi_), 1)
         << row.name << " in " << std::string(drawn.face.begin(), drawn.face.end());
     EXPECT_EQ(drawn.metrics.tmWeight >= FW_SEMIBOLD, row.font.bold) << row.name;
+    if (row.font.bold) {
+      // Bold to the eye too: markedly more ink than the same face's regular weight.
+      LOGFONTW look = testing::FontOf(Control(row));
+      const int bold_ink = InkOf(look, L"Find It and Fix It!");
+      look.lfWeight = FW_NORMAL;
+      const int regular_ink = InkOf(look, L"Find It and Fix It!");
+      EXPECT_GT(bold_ink * 100, regular_ink * 110)
+          << row.name << " in " << std::string(drawn.face.begin(), drawn.face.end()) << ": "
+          << bold_ink << " of ink, " << regular_ink << " in the regular weight";
+    }
     // The bitmap face has no sizes past 96 dpi's: it would draw the text too small.
     if (dpi_ > 96) {
       EXPECT_NE(drawn.face, L"MS Sans Serif") << row.name;

@@ -21,6 +21,13 @@ inline std::wstring TextOf(HWND window) {
   return text;
 }
 
+inline LOGFONTW FontOf(HWND control) {
+  LOGFONTW font{};
+  auto handle = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+  ::GetObjectW(handle, sizeof font, &font);
+  return font;
+}
+
 // The face the system really draws the control's font with, after any substitution.
 inline std::wstring DrawnFace(HWND control) {
   HDC dc = ::GetDC(control);
