@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cwchar>
 #include <iterator>
+#include <map>
 #include <stdexcept>
+#include <tuple>
 
 #include "win32/twips.h"
 
@@ -121,6 +123,18 @@ bool DrawsAsAsked(HDC dc, HFONT font, const Candidate& candidate, int pixels, bo
   return InkOf(font) * 100 >= InkOf(regular.get()) * kBoldInkPercent;
 }
 
+// DrawsAsAsked, worked out once per face, size and weight: the windows ask the same few many
+// times, and the program's start waits for every answer. The windows live on one thread.
+bool DrawsAsAskedOnce(HDC dc, HFONT font, const Candidate& candidate, int pixels, bool bold) {
+  static std::map<std::tuple<const wchar_t*, int, bool>, bool> known;
+  const auto key = std::make_tuple(candidate.face, pixels, bold);
+  const auto found = known.find(key);
+  if (found != known.end()) return found->second;
+  const bool answer = DrawsAsAsked(dc, font, candidate, pixels, bold);
+  known.emplace(key, answer);
+  return answer;
+}
+
 }  // namespace
 
 bool TextFits(HDC dc, const TextToFit& fit) {
@@ -140,7 +154,7 @@ UniqueFont MakeLayoutFont(const FontChoice& font, UINT dpi, const std::optional<
     bool fits = false;
     {
       Selected selected(dc.get(), made.get());
-      if (!DrawsAsAsked(dc.get(), made.get(), candidate, pixels, font.bold)) continue;
+      if (!DrawsAsAskedOnce(dc.get(), made.get(), candidate, pixels, font.bold)) continue;
       fits = !fit || TextFits(dc.get(), *fit);
     }
     if (fits) return made;
