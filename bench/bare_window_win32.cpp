@@ -1,4 +1,4 @@
-// The yardstick for bench/start-time-windows: a Win32 window of the terms window's style and
+// The yardstick for bench/start-time --windows: a Win32 window of the terms window's style and
 // size with nothing in it, started the same way.
 
 #include <windows.h>
