@@ -38,7 +38,9 @@ inline constexpr char kDisclaimer[] =
     "this program. No claims are made as to its suitability for any purpose beyond the one "
     "stated above.";
 
-// What screen readers announce for the controls that show no caption of their own.
+// What screen readers announce for the windows and the controls that show no caption of their
+// own.
+inline constexpr char kTermsWindowName[] = "Plindor terms";
 inline constexpr char kProgressLogName[] = "Progress log";
 inline constexpr char kTermsName[] = "Terms and Conditions";
 inline constexpr char kPhotoName[] = "Photograph";

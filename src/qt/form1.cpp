@@ -1,25 +1,21 @@
 #include "qt/form1.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QFont>
 #include <QKeySequence>
 #include <QPalette>
 #include <QPoint>
 #include <QShortcut>
 #include <memory>
-#include <optional>
-#include <string>
 #include <utility>
 
-#include "desktop/fixup_run.h"
 #include "desktop/texts.h"
 #include "qt/caption.h"
+#include "qt/fit_lines.h"
 #include "qt/fonts.h"
 #include "qt/qt_file_dialog.h"
-#include "qt/redraw_window.h"
+#include "qt/window_role.h"
 #include "ui_form1.h"
 
 namespace plindor::qt {
@@ -28,8 +24,6 @@ namespace {
 
 // 1545 twips from the screen's corner.
 constexpr QPoint kPosition{103, 103};
-
-std::string ToEnginePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 std::unique_ptr<Ui::Form1> LoadLayout(QWidget* form) {
   auto layout = std::make_unique<Ui::Form1>();
@@ -48,9 +42,15 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
     : QWidget(parent, Qt::Window),
       ui_(LoadLayout(this)),
       dialog_(std::move(dialog)),
-      log_(*ui_->Text1) {
+      chooser_(*dialog_, *this),
+      log_(*ui_->Text1),
+      // The first dialog starts in the program's folder.
+      run_(chooser_, file_system_, log_,
+           QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()) {
   move(kPosition);
   setWindowTitle(QString::fromUtf8(desktop::kMainTitle));
+  AnnounceMainWindowAsWindow();
+  setAccessibleName(QString::fromUtf8(desktop::kMainTitle));
   SetCaption(*ui_->Command1, QString::fromUtf8(desktop::kFindItAndFixIt));
   SetCaption(*ui_->Command2, QString::fromUtf8(desktop::kExit));
   SetCaption(*ui_->Frame1, QString::fromUtf8(desktop::kInstructionsCaption));
@@ -68,9 +68,14 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
   // The toolkit draws a frame's top border below its caption rather than through it, on the
   // first row of the frame's contents, which is just below where the layout puts the label's top:
   // the label's fill would paint over all of the border but its two ends. The label moves down to
-  // the row after the border, keeping its size.
-  const int below_border = ui_->Frame1->contentsRect().top() + 1;
-  if (ui_->Label1->y() < below_border) ui_->Label1->move(ui_->Label1->x(), below_border);
+  // the row after the border, keeping its size unless that would cover the bottom border (in a
+  // font with a taller caption than the layout's).
+  const QRect inside = ui_->Frame1->contentsRect();
+  QRect label = ui_->Label1->geometry();
+  if (label.top() <= inside.top()) label.moveTop(inside.top() + 1);
+  if (label.bottom() > inside.bottom()) label.setBottom(inside.bottom());
+  ui_->Label1->setGeometry(label);
+  FitLines(*ui_->Label1);
 
   // Return presses the focused button, as it does in the terms window, where the dialog does it.
   ui_->Command1->setAutoDefault(true);
@@ -79,32 +84,12 @@ Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, ui_->Command2, &QPushButton::click);
   connect(ui_->Command2, &QPushButton::clicked, this, &QWidget::close);
-  connect(ui_->Command1, &QPushButton::clicked, this, &Form1::FindItAndFixIt);
+  connect(ui_->Command1, &QPushButton::clicked, this, [this] { run_.Run(); });
   ui_->Command2->setFocus();
 
-  file_name_ = QCoreApplication::applicationDirPath();
   log_.Clear();
 }
 
 Form1::~Form1() = default;
-
-void Form1::FindItAndFixIt() {
-  const std::optional<QString> chosen =
-      dialog_->GetExistingFile(this, file_name_, QString::fromUtf8(desktop::kProjectFilterName));
-  if (!chosen) return;
-  file_name_ = *chosen;
-  // The run keeps the event loop waiting until it is over, so nothing would redraw what the
-  // dialog covered before then: the window is drawn whole, once, now.
-  RedrawWindow(*this);
-
-  // Component paths in the project are relative to its folder; the dialog does not move there.
-  const QString folder = QFileInfo(*chosen).absolutePath();
-  if (!QDir::setCurrent(folder)) {
-    desktop::LogStopped(log_, "cannot make \"" + ToEnginePath(QDir::toNativeSeparators(folder)) +
-                                  "\" the current folder");
-    return;
-  }
-  desktop::RunFixup(file_sys_, log_, ToEnginePath(*chosen));
-}
 
 }  // namespace plindor::qt

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QString>
 #include <QWidget>
 #include <memory>
 
+#include "desktop/find_and_fix.h"
 #include "qt/file_dialog.h"
+#include "qt/project_dialog.h"
 #include "qt/text_box_log.h"
 #include "repair/disk_file_system.h"
 
@@ -27,16 +28,12 @@ class Form1 final : public QWidget {
   Q_DISABLE_COPY_MOVE(Form1)
 
  private:
-  // One run: ask for a project, make its folder current, repair it, then write the closing
-  // line. A cancelled dialog ends the run with nothing logged.
-  void FindItAndFixIt();
-
   std::unique_ptr<Ui::Form1> ui_;
   std::unique_ptr<FileDialog> dialog_;
-  // The dialog's next starting point: the program's folder, then the last file chosen.
-  QString file_name_;
-  repair::DiskFileSystem file_sys_;
+  ProjectDialog chooser_;
+  repair::DiskFileSystem file_system_;
   TextBoxLog log_;
+  desktop::FindAndFix run_;
 };
 
 }  // namespace plindor::qt

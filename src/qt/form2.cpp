@@ -14,9 +14,11 @@
 #include "desktop/texts.h"
 #include "qt/caption.h"
 #include "qt/embedded_picture.h"
+#include "qt/fit_lines.h"
 #include "qt/fonts.h"
 #include "qt/typed_character_filter.h"
 #include "qt/version_info.h"
+#include "qt/window_border.h"
 #include "ui_form2.h"
 
 namespace plindor::qt {
@@ -37,6 +39,11 @@ Form2::Form2(MainWindowFactory make_main_window, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(size());
   move(kPosition);
+  // The window manager draws no frame, so that there is no title bar: the window draws its own.
+  new WindowBorder(*this);
+  // The X title and screen readers name the product, though no title bar shows it.
+  setWindowTitle(QString::fromUtf8(desktop::kMainTitle));
+  setAccessibleName(QString::fromUtf8(desktop::kTermsWindowName));
   ApplyLook();
   SetCaption(*ui_->Command1, QString::fromUtf8(desktop::kIAgree));
   SetCaption(*ui_->Command2, QString::fromUtf8(desktop::kIDisagree));
@@ -49,6 +56,7 @@ Form2::Form2(MainWindowFactory make_main_window, QWidget* parent)
   connect(ui_->Command1, &QPushButton::clicked, this, &Form2::Agree);
   connect(ui_->Command2, &QPushButton::clicked, this, &Form2::reject);
   Load();
+  FitLines(*ui_->Label5);
   ui_->Command2->setFocus();
 }
 

@@ -1,10 +1,7 @@
 #include "win32/form1.h"
 
-#include <optional>
-#include <stdexcept>
 #include <utility>
 
-#include "desktop/fixup_run.h"
 #include "desktop/texts.h"
 #include "win32/module_path.h"
 #include "win32/text_encoding.h"
@@ -64,43 +61,23 @@ constexpr WindowTable kWindow = {
 
 Form1::Form1(HINSTANCE instance, std::unique_ptr<FileChooser> chooser,
              std::function<void()> on_closed)
-    : chooser_(std::move(chooser)),
+    : dialog_(std::move(chooser)),
       on_closed_(std::move(on_closed)),
-      file_name_(ProgramFolder()),
       window_(instance, kWindow, [this](int id) { OnCommand(id); }),
-      log_(window_.Control("Text1")) {
+      log_(window_.Control("Text1")),
+      chooser_(*dialog_, window_),
+      // The first dialog starts in the program's folder.
+      run_(chooser_, file_system_, log_, Utf8FromWide(ProgramFolder())) {
   log_.Clear();
 }
 
 void Form1::OnCommand(int id) {
   if (id == kFindItAndFixIt) {
-    FindItAndFixIt();
+    run_.Run();
   } else if (id == IDCANCEL) {
     window_.Destroy();
     if (on_closed_) on_closed_();
   }
-}
-
-void Form1::FindItAndFixIt() {
-  std::optional<std::wstring> chosen;
-  try {
-    chosen = chooser_->ChooseExistingFile(
-        window_.hwnd(), file_name_,
-        {WideFromUtf8(desktop::kProjectFilterName), WideFromUtf8(desktop::kProjectFilterPattern)});
-  } catch (const std::runtime_error& error) {
-    desktop::LogStopped(log_, error.what());
-    return;
-  }
-  if (!chosen) return;
-  file_name_ = *chosen;
-
-  // Component paths in the project are relative to its folder; the dialog does not move there.
-  const std::wstring folder = FolderOf(*chosen);
-  if (!::SetCurrentDirectoryW(folder.c_str())) {
-    desktop::LogStopped(log_, "cannot make \"" + Utf8FromWide(folder) + "\" the current folder");
-    return;
-  }
-  desktop::RunFixup(file_sys_, log_, Utf8FromWide(*chosen));
 }
 
 }  // namespace plindor::win32

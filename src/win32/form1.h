@@ -4,12 +4,13 @@
 
 #include <functional>
 #include <memory>
-#include <string>
 #include <string_view>
 
+#include "desktop/find_and_fix.h"
 #include "repair/disk_file_system.h"
 #include "win32/edit_box_log.h"
 #include "win32/file_chooser.h"
+#include "win32/project_dialog.h"
 #include "win32/table_window.h"
 
 namespace plindor::win32 {
@@ -27,20 +28,19 @@ class Form1 final {
   void Show() { window_.Show(); }
   HWND hwnd() const { return window_.hwnd(); }
   HWND Control(std::string_view name) const { return window_.Control(name); }
+  // The layout the window is built from.
+  const WindowTable& Table() const { return window_.table(); }
 
  private:
   void OnCommand(int id);
-  // One run: ask for a project, make its folder current, repair it, then write the closing
-  // line. A cancelled dialog ends the run with nothing logged.
-  void FindItAndFixIt();
 
-  std::unique_ptr<FileChooser> chooser_;
+  std::unique_ptr<FileChooser> dialog_;
   std::function<void()> on_closed_;
-  // The dialog's next starting point: the program's folder, then the last file chosen.
-  std::wstring file_name_;
-  repair::DiskFileSystem file_sys_;
+  repair::DiskFileSystem file_system_;
   TableWindow window_;
   EditBoxLog log_;
+  ProjectDialog chooser_;
+  desktop::FindAndFix run_;
 };
 
 }  // namespace plindor::win32

@@ -66,10 +66,6 @@ constexpr WindowTable kWindow = {
     .controls = kControls,
 };
 
-void SetText(HWND control, const std::string& text) {
-  ::SetWindowTextW(control, WideFromUtf8(text).c_str());
-}
-
 }  // namespace
 
 Form2::Form2(HINSTANCE instance, StartMainWindow start_main_window,
@@ -78,10 +74,10 @@ Form2::Form2(HINSTANCE instance, StartMainWindow start_main_window,
       on_disagreed_(std::move(on_disagreed)),
       window_(instance, kWindow, [this](int id) { OnCommand(id); }) {
   const desktop::VersionInfo version = ReadVersionInfo();
-  SetText(Control("Label1"), desktop::VersionLine(version, FormatWholeNumber));
-  SetText(Control("Label2"), version.legal_copyright);
-  SetText(Control("Label3"), desktop::kCredit);
-  SetText(Control("Text1"), desktop::kDisclaimer);
+  window_.SetText("Label1", desktop::VersionLine(version, FormatWholeNumber));
+  window_.SetText("Label2", version.legal_copyright);
+  window_.SetText("Label3", desktop::kCredit);
+  window_.SetText("Text1", desktop::kDisclaimer);
   DiscardTypedCharacters(Control("Text1"));
 }
 

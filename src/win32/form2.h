@@ -25,6 +25,8 @@ class Form2 final {
   void Show() { window_.Show(); }
   HWND hwnd() const { return window_.hwnd(); }
   HWND Control(std::string_view name) const { return window_.Control(name); }
+  // The layout the window is built from.
+  const WindowTable& Table() const { return window_.table(); }
 
  private:
   void OnCommand(int id);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace plindor::win32 {
@@ -13,6 +14,33 @@ namespace {
 
 // The longest path the system takes, with its terminating NUL.
 constexpr std::size_t kPathCapacity = 32768;
+
+// The dialog's library, loaded when the dialog is first asked for: it brings the shell's
+// libraries with it, which would otherwise load with the program and slow its start.
+struct DialogLibrary {
+  decltype(&::GetOpenFileNameW) open = nullptr;
+  decltype(&::CommDlgExtendedError) error = nullptr;
+};
+
+const DialogLibrary& LoadDialogLibrary() {
+  static const DialogLibrary library = [] {
+    // From the system's folder only: never a planted copy beside the program or the project.
+    HMODULE module = ::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    DialogLibrary found;
+    if (module != nullptr) {
+      found.open = reinterpret_cast<decltype(found.open)>(
+          reinterpret_cast<void*>(::GetProcAddress(module, "GetOpenFileNameW")));
+      found.error = reinterpret_cast<decltype(found.error)>(
+          reinterpret_cast<void*>(::GetProcAddress(module, "CommDlgExtendedError")));
+    }
+    return found;
+  }();
+  if (library.open == nullptr || library.error == nullptr) {
+    throw std::runtime_error("cannot load the file-open dialog (comdlg32.dll, error " +
+                             std::to_string(::GetLastError()) + ")");
+  }
+  return library;
+}
 
 bool IsFolder(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -26,6 +54,7 @@ std::optional<std::wstring> OpenFileDialog::ChooseExistingFile(HWND owner,
                                                                const FileFilter& filter) {
   // Pairs of NUL-terminated strings, ended by an empty one.
   std::wstring filters = filter.name + L'\0' + filter.pattern + L'\0';
+  const DialogLibrary& dialog = LoadDialogLibrary();
   std::wstring start = initial.size() < kPathCapacity ? initial : std::wstring();
   for (int attempt = 0; attempt < 2; ++attempt) {
     std::vector<wchar_t> file(kPathCapacity, L'\0');
@@ -43,8 +72,8 @@ std::optional<std::wstring> OpenFileDialog::ChooseExistingFile(HWND owner,
     } else {
       std::copy(start.begin(), start.end(), file.begin());
     }
-    if (::GetOpenFileNameW(&request)) return std::wstring(file.data());
-    const DWORD error = ::CommDlgExtendedError();
+    if (dialog.open(&request)) return std::wstring(file.data());
+    const DWORD error = dialog.error();
     if (error == 0) return std::nullopt;
     // A remembered name the dialog no longer takes must not keep it from opening at all.
     if (error == FNERR_INVALIDFILENAME && !start.empty()) {

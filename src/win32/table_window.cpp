@@ -1,13 +1,15 @@
 #include "win32/table_window.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "win32/group_box_caption.h"
+#include "win32/layout_font.h"
 #include "win32/resource_ids.h"
 #include "win32/text_box_keys.h"
 #include "win32/text_encoding.h"
@@ -56,16 +58,30 @@ DWORD StyleOf(const ControlRow& control) {
   return style;
 }
 
-UniqueFont MakeFont(const FontChoice& font, UINT dpi) {
-  LOGFONTW look{};
-  look.lfHeight = -PointsToPixels(font.points, dpi);
-  look.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
-  look.lfCharSet = DEFAULT_CHARSET;
-  look.lfQuality = DEFAULT_QUALITY;
-  std::wcscpy(look.lfFaceName, L"MS Sans Serif");
-  UniqueFont made(::CreateFontIndirectW(&look));
-  if (!made) throw std::runtime_error("cannot create the windows' font");
-  return made;
+// The room a control gives its text, or nothing for a control whose text scrolls or that shows
+// none. A button's edges and focus rectangle, and a frame's edges, take some of its box.
+std::optional<TextToFit> TextRoomOf(const ControlRow& control, std::wstring_view text,
+                                    const RECT& box, UINT dpi) {
+  const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); };
+  const LONG width = box.right - box.left;
+  const LONG height = box.bottom - box.top;
+  switch (control.kind) {
+    case ControlKind::kLabel:
+      return TextToFit{text, {width, height}, true};
+    case ControlKind::kPushButton:
+      return TextToFit{text, {width - 2 * scaled(4), height - 2 * scaled(3)}, false};
+    case ControlKind::kGroupBox:
+      return TextToFit{text, {width - 2 * scaled(8), height}, false};
+    default:
+      return std::nullopt;
+  }
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
 }
 
 }  // namespace
@@ -97,6 +113,22 @@ void TableWindow::Destroy() {
 HWND TableWindow::Control(std::string_view name) const {
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     if (table_.controls[i].name == name) return controls_[i];
+  }
+  throw std::logic_error("the window has no control " + std::string(name));
+}
+
+void TableWindow::SetText(std::string_view name, std::string_view text) {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    if (table_.controls[i].name != name) continue;
+    const std::wstring wide = WideFromUtf8(text);
+    ::SetWindowTextW(controls_[i], wide.c_str());
+    // The face that fits the old text may not fit the new one.
+    const ControlRow& control = table_.controls[i];
+    UniqueFont font =
+        MakeLayoutFont(control.font, dpi_, TextRoomOf(control, wide, PlaceOf(control, dpi_), dpi_));
+    ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    fonts_[i] = std::move(font);
+    return;
   }
   throw std::logic_error("the window has no control " + std::string(name));
 }
@@ -200,10 +232,7 @@ void TableWindow::CreateControls() {
     if (created == nullptr) {
       throw std::runtime_error("cannot create the control " + std::string(control.name));
     }
-    if (control.kind == ControlKind::kGroupBox && control.text_colour) {
-      // A themed group box draws its caption in the theme's colour, whatever the window asks.
-      ::SetWindowTheme(created, L"", L"");
-    }
+    if (control.kind == ControlKind::kGroupBox) DrawCaptionItself(created);
     if (control.kind == ControlKind::kTextBox) {
       // Unlimited: the default stops at 30,000 characters and would cut a long log short.
       ::SendMessageW(created, EM_SETLIMITTEXT, 0, 0);
@@ -261,7 +290,8 @@ void TableWindow::Layout(UINT dpi) {
     const RECT place = PlaceOf(control, dpi);
     ::SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left,
                    place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    fonts.push_back(MakeFont(control.font, dpi));
+    const std::wstring text = TextOf(controls_[i]);
+    fonts.push_back(MakeLayoutFont(control.font, dpi, TextRoomOf(control, text, place, dpi)));
     ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts.back().get()), TRUE);
   }
   // The old fonts go only once no control uses them.

@@ -27,8 +27,11 @@ class TableWindow final {
   ~TableWindow();
 
   HWND hwnd() const { return hwnd_; }
+  const WindowTable& table() const { return table_; }
   // The control of that name; throws std::logic_error for a name the table lacks.
   HWND Control(std::string_view name) const;
+  // Sets the text of the control of that name (UTF-8), in a face it fits.
+  void SetText(std::string_view name, std::string_view text);
   // Shows the window with the keyboard focus on the first control in the tab order.
   void Show();
   // Destroys the window now; later calls do nothing.

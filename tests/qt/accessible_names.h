@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QStringList>
+#include <QTextDocumentFragment>
 #include <QWidget>
 
 namespace plindor::testing {
@@ -23,7 +24,11 @@ inline QStringList ControlsWithoutProperNames(QWidget& window) {
     QString caption;
     if (auto* button = qobject_cast<QAbstractButton*>(control)) caption = button->text();
     if (auto* frame = qobject_cast<QGroupBox*>(control)) caption = frame->title();
-    if (auto* label = qobject_cast<QLabel*>(control)) caption = label->text();
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+      caption = label->textFormat() == Qt::RichText
+                    ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+                    : label->text();
+    }
     if (name.isEmpty()) {
       faults << id + QStringLiteral(": no name");
     } else if (!caption.isEmpty() && name != caption) {

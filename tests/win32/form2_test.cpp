@@ -16,8 +16,6 @@ namespace {
 using testing::Click;
 using testing::PressKey;
 using testing::TextOf;
-using testing::Twips;
-using testing::TwipsOf;
 
 // Receives the work the main window leaves pending when it starts.
 constexpr wchar_t kProbeClass[] = L"PlindorStartProbe";
@@ -72,14 +70,6 @@ class Form2Test : public ::testing::Test {
   Form2 terms_;
 };
 
-TEST_F(Form2Test, ControlsSitWhereTheLayoutPutsThem) {
-  EXPECT_EQ(testing::ClientTwips(terms_.hwnd()), (Twips{0, 0, 6315, 5805}));
-  EXPECT_EQ(TwipsOf(Control("Command1")), (Twips{840, 5160, 2055, 375}));
-  EXPECT_EQ(TwipsOf(Control("Label5")), (Twips{360, 2040, 5535, 1095}));
-  EXPECT_EQ(TwipsOf(Control("Picture2")), (Twips{360, 120, 1500, 1785}));
-  EXPECT_EQ(TwipsOf(Control("Picture1")), (Twips{2400, 0, 3495, 1095}));
-}
-
 TEST_F(Form2Test, HasNoTitleBarAndAFixedSize) {
   const auto style = static_cast<DWORD>(::GetWindowLongPtrW(terms_.hwnd(), GWL_STYLE));
   EXPECT_NE(style & WS_POPUP, 0u);
@@ -95,35 +85,6 @@ TEST_F(Form2Test, TextsComeFromTheVersionRecordAndTheSharedTexts) {
   EXPECT_EQ(TextOf(Control("Text1")), WideFromUtf8(desktop::kDisclaimer));
   EXPECT_EQ(TextOf(Control("Command1")), L"I Agree");
   EXPECT_EQ(TextOf(Control("Command2")), L"I Disagree");
-}
-
-TEST_F(Form2Test, FontsAndColours) {
-  struct Expected {
-    const char* name;
-    int height;  // pixels at 96 dpi: 11 for 8.25 pt, 13 for 9.75 pt
-    LONG weight;
-  };
-  for (const Expected& expected : {Expected{"Command1", 11, FW_BOLD},
-                                   {"Command2", 11, FW_BOLD},
-                                   {"Label1", 11, FW_NORMAL},
-                                   {"Label3", 11, FW_NORMAL},
-                                   {"Label5", 13, FW_BOLD},
-                                   {"Text1", 13, FW_NORMAL}}) {
-    const LOGFONTW font = testing::FontOf(Control(expected.name));
-    EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif") << expected.name;
-    EXPECT_EQ(testing::DrawnFace(Control(expected.name)), L"MS Sans Serif") << expected.name;
-    EXPECT_EQ(font.lfHeight, -expected.height) << expected.name;
-    EXPECT_EQ(font.lfWeight, expected.weight) << expected.name;
-  }
-  EXPECT_EQ(testing::TextColourOf(terms_.hwnd(), Control("Label5")), RGB(255, 0, 0));
-  EXPECT_EQ(testing::TextColourOf(terms_.hwnd(), Control("Label1")),
-            ::GetSysColor(COLOR_WINDOWTEXT));
-}
-
-TEST_F(Form2Test, OpensWithFocusOnIDisagreeAndTabVisitsTheButtonsAndTheDisclaimer) {
-  EXPECT_EQ(::GetFocus(), Control("Command2"));
-  EXPECT_EQ(testing::TabOrder(terms_.hwnd()),
-            (std::vector<HWND>{Control("Command2"), Control("Command1"), Control("Text1")}));
 }
 
 TEST_F(Form2Test, TheDisclaimerDiscardsTypedCharactersButNotDeleteTabOrEsc) {

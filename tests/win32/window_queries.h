@@ -10,39 +10,10 @@
 
 #include "win32/file_chooser.h"
 #include "win32/message_loop.h"
-#include "win32/twips.h"
 
 namespace plindor::testing {
 
-// What the tests ask of the real controls, in the units the layout is given in. The test
-// prefix runs at 96 dpi, where a pixel is 15 twips.
-inline constexpr int kTwipsPerPixel = 15;
-
-struct Twips {
-  int left, top, width, height;
-  bool operator==(const Twips&) const = default;
-};
-
-inline void PrintTo(const Twips& t, std::ostream* out) {
-  *out << "{" << t.left << ", " << t.top << ", " << t.width << ", " << t.height << "}";
-}
-
-// The control's rectangle relative to the client area of `relative_to` (its parent by default).
-inline Twips TwipsOf(HWND control, HWND relative_to = nullptr) {
-  RECT r{};
-  ::GetWindowRect(control, &r);
-  ::MapWindowPoints(nullptr, relative_to ? relative_to : ::GetParent(control),
-                    reinterpret_cast<POINT*>(&r), 2);
-  return {r.left * kTwipsPerPixel, r.top * kTwipsPerPixel, (r.right - r.left) * kTwipsPerPixel,
-          (r.bottom - r.top) * kTwipsPerPixel};
-}
-
-inline Twips ClientTwips(HWND window) {
-  RECT r{};
-  ::GetClientRect(window, &r);
-  return {0, 0, r.right * kTwipsPerPixel, r.bottom * kTwipsPerPixel};
-}
-
+// What the tests ask of the real controls, and how they act on them.
 inline std::wstring TextOf(HWND window) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(
