@@ -119,6 +119,7 @@ endif()
 set(CPACK_PLINDOR_STRIP "${CMAKE_STRIP}")
 set(CPACK_PLINDOR_SOURCE_DATE_EPOCH "${PLINDOR_SOURCE_DATE_EPOCH}")
 set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/checks/prepare_package.cmake")
+set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/checks/sort_archive.cmake")
 # CPack reads SOURCE_DATE_EPOCH for the times inside the Debian package's archives.
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/checks/package_time.cmake")
 include(CPack)
@@ -128,7 +129,8 @@ if(PLINDOR_PACKAGE_CHECKS AND WIN32 AND PLINDOR_WINE_FIXTURE)
   list(JOIN CMAKE_CROSSCOMPILING_EMULATOR "|" emulator)
   add_test(NAME installer_install_uninstall
     COMMAND "${CMAKE_COMMAND}" "-DSETUP=${CPACK_PLINDOR_SETUP}" "-DEMULATOR=${emulator}"
-            "-DPREFIX=${PLINDOR_WINE_PREFIX}" -P "${PROJECT_SOURCE_DIR}/cmake/checks/installer.cmake")
+            "-DWINESERVER=${PLINDOR_WINESERVER}" "-DPREFIX=${PLINDOR_WINE_PREFIX}"
+            -P "${PROJECT_SOURCE_DIR}/cmake/checks/installer.cmake")
   set_tests_properties(installer_install_uninstall PROPERTIES FIXTURES_REQUIRED wine)
 elseif(PLINDOR_PACKAGE_CHECKS AND UNIX)
   execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE arch

@@ -1,7 +1,7 @@
 # Installs Plindor with its installer silently (/S) under Wine, checks the programs, the readme,
 # the uninstaller, the Start-menu entry and the Add/Remove Programs entry, then uninstalls
 # silently and checks that all of them are gone, and that nothing is left in the Temp folder.
-#   cmake -DSETUP=<setup.exe> -DEMULATOR=<a|b|c> -DPREFIX=<Wine prefix> -P installer.cmake
+#   cmake -DSETUP=<setup.exe> -DEMULATOR=<a|b|c> -DWINESERVER=<wineserver> -DPREFIX=<prefix> -P ...
 string(REPLACE "|" ";" wine "${EMULATOR}")
 set(drive_c "${PREFIX}/drive_c")
 set(folder "${drive_c}/Program Files/Plindor")
@@ -9,7 +9,8 @@ set(menu "${drive_c}/ProgramData/Microsoft/Windows/Start Menu/Programs/Plindor")
 set(key [[HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Plindor]])
 set(failures)
 
-file(GLOB temp_before LIST_DIRECTORIES true "${drive_c}/users/*/AppData/Local/Temp/*")
+set(temp "${drive_c}/users/*/Temp/*" "${drive_c}/users/*/AppData/Local/Temp/*")
+file(GLOB temp_before LIST_DIRECTORIES true ${temp})
 execute_process(COMMAND ${wine} "${SETUP}" /S COMMAND_ERROR_IS_FATAL ANY)
 foreach(file plindor.exe plindor-cli.exe README.txt Uninstall.exe)
   if(NOT EXISTS "${folder}/${file}")
@@ -50,17 +51,16 @@ execute_process(COMMAND ${wine} reg query "${key}" RESULT_VARIABLE status OUTPUT
 if(status EQUAL 0)
   list(APPEND failures "Add/Remove Programs entry left behind: ${key}")
 endif()
-# The copy's folder goes too, once the copy has ended.
-foreach(attempt RANGE 50)
-  file(GLOB temp_after LIST_DIRECTORIES true "${drive_c}/users/*/AppData/Local/Temp/*")
+# The copy and its folder go at the next start of Windows, which for Wine is the next session.
+execute_process(COMMAND "${WINESERVER}" -k ERROR_QUIET)
+execute_process(COMMAND "${WINESERVER}" -w ERROR_QUIET)
+execute_process(COMMAND ${wine} wineboot OUTPUT_QUIET ERROR_QUIET)
+file(GLOB temp_after LIST_DIRECTORIES true ${temp})
+if(temp_before)
   list(REMOVE_ITEM temp_after ${temp_before})
-  if(NOT temp_after)
-    break()
-  endif()
-  execute_process(COMMAND sleep 0.1)
-endforeach()
+endif()
 if(temp_after)
-  list(APPEND failures "left in the Temp folder: ${temp_after}")
+  list(APPEND failures "left in the Temp folder after a restart: ${temp_after}")
 endif()
 
 if(failures)

@@ -2,8 +2,10 @@
 # programs as Debian does, gives every file and folder the source's time, and for Windows builds
 # the installer from the same files, beside the zip.
 set(stage "${CPACK_TEMPORARY_DIRECTORY}")
-file(GLOB programs LIST_DIRECTORIES false "${stage}/usr/bin/*" "${stage}/*/*.exe")
-message(STATUS "Stripping ${programs}")
+file(GLOB programs LIST_DIRECTORIES false "${stage}/usr/bin/*" "${stage}/*.exe")
+if(NOT programs)
+  message(FATAL_ERROR "no programs to strip in ${stage}")
+endif()
 foreach(program IN LISTS programs)
   execute_process(
     COMMAND "${CPACK_PLINDOR_STRIP}" --remove-section=.comment --remove-section=.note
@@ -17,8 +19,6 @@ if(CPACK_PLINDOR_INSTALLER_SCRIPT)
   if(NOT CPACK_PLINDOR_MAKENSIS)
     message(FATAL_ERROR "makensis not found: scripts/install-deps --windows installs NSIS")
   endif()
-  file(GLOB stage "${stage}/plindor-*")
-  file(TO_NATIVE_PATH "${stage}" stage)
   execute_process(
     COMMAND "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${CPACK_PLINDOR_SOURCE_DATE_EPOCH}"
             "${CPACK_PLINDOR_MAKENSIS}" -V2 -NOCD "-DSTAGE=${stage}" "-DOUTFILE=${CPACK_PLINDOR_SETUP}"
