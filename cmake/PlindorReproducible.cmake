@@ -1,8 +1,7 @@
 # Builds that give the same bytes twice: the same commit built in another folder, at another
 # time, makes the same programs and packages.
 #  - Times: SOURCE_DATE_EPOCH, from the environment or else the commit's time, for everything
-#    that records one (the manual page, the packages' file times; the Qt resource compiler reads
-#    it from the environment, so package builds export it, as .ci/reproducible does).
+#    that records one (the Qt resources, the manual page, the packages' file times).
 #  - Paths: the source and build folders are mapped out of the binaries (__FILE__, debug info).
 #  - Windows programs: the linker writes no time stamp into the PE header.
 # With PLINDOR_DISTRIBUTION_FLAGS, a native build also takes Debian's hardening flags from
@@ -21,6 +20,11 @@ else()
     set(PLINDOR_SOURCE_DATE_EPOCH 0)
   endif()
 endif()
+
+# Custom build steps (the Qt resource compiler, help2man) read the time from the environment:
+# they get the same, whatever the environment of the build.
+set_property(GLOBAL PROPERTY RULE_LAUNCH_CUSTOM
+  "${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${PLINDOR_SOURCE_DATE_EPOCH}")
 
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=" "-ffile-prefix-map=${PROJECT_BINARY_DIR}/=")
