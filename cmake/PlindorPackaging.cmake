@@ -1,4 +1,6 @@
-# Installation and the Debian package. Included last, so that every program target exists.
+# Installation and the packages: the Debian package on Linux; for Windows the portable zip and
+# the installer (the windows-packages preset). Included last, so that every program target
+# exists. Package times come from SOURCE_DATE_EPOCH (cmake/PlindorReproducible.cmake).
 include(GNUInstallDirs)
 
 if(TARGET plindor)
@@ -47,8 +49,10 @@ if(UNIX AND NOT APPLE)
   find_program(HELP2MAN help2man)
   if(TARGET plindor-cli AND NOT CMAKE_CROSSCOMPILING)
     if(HELP2MAN)
+      # help2man dates the page from SOURCE_DATE_EPOCH.
       add_custom_command(OUTPUT "${linux_docs}/plindor-cli.1"
-        COMMAND "${HELP2MAN}" --no-info --section=1 "--version-string=${PLINDOR_VERSION_TEXT}"
+        COMMAND "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${PLINDOR_SOURCE_DATE_EPOCH}"
+                "${HELP2MAN}" --no-info --section=1 "--version-string=${PLINDOR_VERSION_TEXT}"
                 "--name=repair Visual Basic 6 projects saved by pre-release builds, in batches"
                 "--output=${linux_docs}/plindor-cli.1" $<TARGET_FILE:plindor-cli>
         DEPENDS plindor-cli
@@ -80,11 +84,64 @@ many projects at once from a terminal or a script and can show the changes as
 a unified diff first.]])
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_GENERATOR DEB)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PLINDOR_COMPANY_NAME} <packages@plindor.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # The Qt libraries the program links come in as dependencies, found by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+
+if(WIN32)
+  # The readme is plain text for Notepad: CRLF line ends.
+  set(VERSION "${PROJECT_VERSION}")
+  configure_file("${PROJECT_SOURCE_DIR}/packaging/windows/README.txt" "${PROJECT_BINARY_DIR}/README.txt"
+    @ONLY NEWLINE_STYLE CRLF)
+  install(FILES "${PROJECT_BINARY_DIR}/README.txt" DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "plindor-${PROJECT_VERSION}-win64")
+  # The installer: CMake 3.25's own NSIS template makes a 32-bit installer with no hook for the
+  # page captions or the uninstaller's temporary copy, so the project keeps its script.
+  foreach(field COMPANY_NAME LEGAL_COPYRIGHT)
+    string(REPLACE "\"" "$\\\"" PLINDOR_NSIS_${field} "${PLINDOR_${field}}")
+  endforeach()
+  set(PLINDOR_NSIS_PUBLISHER "${PLINDOR_NSIS_COMPANY_NAME}")
+  set(PLINDOR_NSIS_COPYRIGHT "${PLINDOR_NSIS_LEGAL_COPYRIGHT}")
+  set(PLINDOR_NSIS_ICON "${PROJECT_SOURCE_DIR}/packaging/icons/plindor.ico")
+  configure_file("${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsi.in"
+    "${PROJECT_BINARY_DIR}/installer.nsi" @ONLY)
+  find_program(PLINDOR_MAKENSIS makensis)
+  set(CPACK_PLINDOR_MAKENSIS "${PLINDOR_MAKENSIS}")
+  set(CPACK_PLINDOR_INSTALLER_SCRIPT "${PROJECT_BINARY_DIR}/installer.nsi")
+  set(CPACK_PLINDOR_SETUP "${PROJECT_BINARY_DIR}/${CPACK_PACKAGE_FILE_NAME}-setup.exe")
+endif()
+# Before packing: strip the programs as Debian does (no symbols, no .comment or .note section),
+# give every file the source's time, and on Windows build the installer from the same files.
+set(CPACK_PLINDOR_STRIP "${CMAKE_STRIP}")
+set(CPACK_PLINDOR_SOURCE_DATE_EPOCH "${PLINDOR_SOURCE_DATE_EPOCH}")
+set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/checks/prepare_package.cmake")
+set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/checks/sort_archive.cmake")
+# CPack reads SOURCE_DATE_EPOCH for the times inside the Debian package's archives.
+set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/checks/package_time.cmake")
 include(CPack)
+
+# The packages' own checks, run by the deb and windows-packages workflows after cpack.
+if(PLINDOR_PACKAGE_CHECKS AND WIN32 AND PLINDOR_WINE_FIXTURE)
+  list(JOIN CMAKE_CROSSCOMPILING_EMULATOR "|" emulator)
+  add_test(NAME installer_install_uninstall
+    COMMAND "${CMAKE_COMMAND}" "-DSETUP=${CPACK_PLINDOR_SETUP}" "-DEMULATOR=${emulator}"
+            "-DWINESERVER=${PLINDOR_WINESERVER}" "-DPREFIX=${PLINDOR_WINE_PREFIX}"
+            -P "${PROJECT_SOURCE_DIR}/cmake/checks/installer.cmake")
+  set_tests_properties(installer_install_uninstall PROPERTIES FIXTURES_REQUIRED wine)
+elseif(PLINDOR_PACKAGE_CHECKS AND UNIX)
+  execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE arch
+                  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  set(deb "${PROJECT_BINARY_DIR}/plindor_${PROJECT_VERSION}_${arch}.deb")
+  # Every tag counts: errors, warnings, informational, pedantic and experimental ones.
+  add_test(NAME deb_lintian
+    COMMAND lintian --pedantic --info -E --fail-on error,warning,info,pedantic,experimental "${deb}")
+  add_test(NAME deb_appstream
+    COMMAND appstreamcli validate --no-net "${packaging}/linux/${app_id}.metainfo.xml")
+  add_test(NAME deb_desktop_entry COMMAND desktop-file-validate "${packaging}/linux/${app_id}.desktop")
+  add_test(NAME deb_contents
+    COMMAND "${CMAKE_COMMAND}" "-DDEB=${deb}" -P "${PROJECT_SOURCE_DIR}/cmake/checks/deb_contents.cmake")
+endif()

@@ -18,12 +18,19 @@ function(plindor_add_test)
   file(MAKE_DIRECTORY "${home}/runtime" "${home}/config")
   file(CHMOD "${home}/runtime" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
+  # Under Wine, the tests share one Wine session (cmake/PlindorWine.cmake). First, as the lists
+  # after it don't keep their pairs through test discovery.
+  set(fixture)
+  if(PLINDOR_WINE_FIXTURE)
+    set(fixture FIXTURES_REQUIRED "${PLINDOR_WINE_FIXTURE}")
+  endif()
   if(ARG_GTEST)
     gtest_discover_tests(${ARG_NAME}
-      PROPERTIES ENVIRONMENT "${environment}" LABELS "${ARG_LABELS}"
+      PROPERTIES ${fixture} ENVIRONMENT "${environment}" LABELS "${ARG_LABELS}"
       DISCOVERY_TIMEOUT 60)
   else()
     add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
-    set_tests_properties(${ARG_NAME} PROPERTIES ENVIRONMENT "${environment}" LABELS "${ARG_LABELS}")
+    set_tests_properties(${ARG_NAME} PROPERTIES ${fixture} ENVIRONMENT "${environment}"
+      LABELS "${ARG_LABELS}")
   endif()
 endfunction()
