@@ -114,7 +114,7 @@ elseif(CASE STREQUAL "windows_1252_name")
   expect_status(--check 1)
   run("${accent}" App.vbp)
   shown("${accent}" App.vbp project)
-  execute_process(COMMAND printf "%s\\n   fixing D\\351tail.frm\\nFixup completed.\\n" "${project}"
+  execute_process(COMMAND printf "Fixing %s\\n   fixing D\\351tail.frm\\nFixup completed.\\n" "${project}"
     OUTPUT_FILE "${work}/expected-log")
   file(READ "${work}/expected-log" want HEX)
   file(READ "${out}" got HEX)

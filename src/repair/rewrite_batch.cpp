@@ -153,14 +153,9 @@ void RewriteBatch::Commit(const CommitReport& report) {
     ~Release() { batch.hold_.reset(); }
   } release{*this};
   std::vector<Rewrite> batch = std::exchange(rewrites_, {});
-  std::pair<std::size_t, std::string> result;
-  try {
-    result = Run(batch);
-  } catch (...) {
-    // Run raises nothing of its own; memory may run out. Its backups go, as a kill's would.
-    for (const Rewrite& rewrite : batch) (void)rewrite.file->RemoveBackup();
-    throw;
-  }
+  // Run raises nothing of its own, but memory may run out: then the backups stay, as a kill
+  // leaves them, and the next run puts back what needs it.
+  const std::pair<std::size_t, std::string> result = Run(batch);
   // Told while requests to end the program still wait, so that no finished work goes unlogged.
   const auto& [rewritten, failure] = result;
   for (std::size_t i = 0; i < rewritten; ++i) report(i, {});
