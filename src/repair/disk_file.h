@@ -93,6 +93,8 @@ class DiskFile final {
 
   // Where the file was found: the base folder joined with the names as they are on disk.
   const std::string& location() const;
+  // The name of the file the handle is open on, a symbolic link followed.
+  std::string target_name() const;
   // The backup's file name, beside the file: the file's name followed by this.
   const std::string& backup_name() const;
   // Makes the backup, empty, readable and writable by the file's owner alone; it shows under

@@ -270,6 +270,15 @@ std::uint64_t DiskFile::PhysicalMemory() {
 }
 
 const std::string& DiskFile::location() const { return handles_->location; }
+
+std::string DiskFile::target_name() const {
+  char target[4096];
+  const std::string self = "/proc/self/fd/" + std::to_string(handles_->file.get());
+  const ssize_t n = ::readlink(self.c_str(), target, sizeof target);
+  if (n <= 0) return handles_->name;
+  const std::string_view path(target, static_cast<std::size_t>(n));
+  return std::string(path.substr(path.find_last_of('/') + 1));
+}
 const std::string& DiskFile::backup_name() const { return handles_->backup_name; }
 
 Status DiskFile::CreateBackup() {

@@ -137,6 +137,12 @@ std::unique_ptr<RepairFile> DiskFileSystem::OpenForRepair(const std::string& bas
     }
     FailOn("cannot open", path, "for reading", status.reason());
   }
+  // A link may lead to a backup under another name.
+  if (const std::string target = file->target_name(); IsBackupName(target)) {
+    FailOn("cannot repair", path,
+           "it leads to " + Quoted(target) +
+               ", a backup this program keeps while it rewrites a file, and never repairs");
+  }
   return std::make_unique<File>(*this, std::move(*file), path);
 }
 

@@ -221,6 +221,16 @@ TEST_F(PosixDiskFileSystemTest, BackupThisProgramCannotHaveMadeIsRefused) {
   }
 }
 
+// A link from a name a project may list to a backup is not a way to repair the backup.
+TEST_F(PosixDiskFileSystemTest, LinkToABackupIsNeverRepaired) {
+  WriteFile(dir / "Main.frm.plindor-backup", kOld);
+  fs::create_symlink("Main.frm.plindor-backup", dir / "alias.frm");
+  EXPECT_REPAIR_ERROR(files.OpenForRepair(dir.path(), "alias.frm"),
+                      "cannot repair \"alias.frm\": it leads to \"Main.frm.plindor-backup\", a "
+                      "backup this program keeps while it rewrites a file, and never repairs");
+  EXPECT_EQ(ReadFile(dir / "Main.frm.plindor-backup"), kOld);
+}
+
 // Only the form's owner may read what the form held; root's repair gives it to that owner.
 TEST_F(PosixDiskFileSystemTest, BackupBelongsToTheFormsOwnerAlone) {
   const std::string form = dir / "Main.frm";
