@@ -350,11 +350,12 @@ std::uint64_t DiskFile::PhysicalMemory() {
 
 const std::string& DiskFile::location() const { return handles_->location_utf8; }
 
-// Links are never followed here.
+// Links are never followed here: the name is the one found.
 std::string DiskFile::target_name() const {
-  return handles_->backup_name.substr(0,
-                                      handles_->backup_name.size() - std::size(kBackupSuffix) + 1);
+  const std::string& location = handles_->location_utf8;
+  return location.substr(location.find_last_of("\\/:") + 1);
 }
+
 const std::string& DiskFile::backup_name() const { return handles_->backup_name; }
 
 Status DiskFile::CreateBackup() {
