@@ -48,6 +48,8 @@ BackupRecord BackupRecord::For(std::string_view before, std::string_view after) 
   record.offset = OffsetOfChange(before, after);
   record.old_size = before.size();
   record.new_size = after.size();
+  // Nothing changes, so no backup is written: no need to hash the whole file.
+  if (record.offset == before.size() && before.size() == after.size()) return record;
   record.prefix_hash = Hash(before.substr(0, static_cast<std::size_t>(record.offset)));
   record.old_tail = before.substr(static_cast<std::size_t>(record.offset));
   // A large file's two hashes are taken at once.

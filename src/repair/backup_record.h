@@ -20,7 +20,8 @@ struct BackupRecord {
   std::uint64_t new_hash = 0;       // of the whole new content
   std::string_view old_tail;        // the old bytes from `offset` on
 
-  // The record for rewriting `before` as `after`; its `old_tail` points into `before`.
+  // The record for rewriting `before` as `after`; its `old_tail` points into `before`. When
+  // nothing changes, only the offset and sizes are filled in.
   static BackupRecord For(std::string_view before, std::string_view after);
   // Where `after` first differs from `before`.
   static std::uint64_t OffsetOfChange(std::string_view before, std::string_view after);

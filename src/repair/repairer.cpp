@@ -38,7 +38,7 @@ void ForEachLine(std::string_view text, Visit visit) {
 
 }  // namespace
 
-// Above either bound a batch is committed before the next file is read.
+// Above either bound a batch is committed before the next file is prepared.
 constexpr std::size_t kBatchFiles = 128;
 constexpr std::uint64_t kBatchBytes = std::uint64_t{32} << 20;
 
