@@ -1,61 +1,75 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "repair/disk_file.h"
 
 namespace plindor::repair {
 
 // The backup a rewrite leaves next to a file while it overwrites it: the bytes about to be
-// overwritten, from the first byte that changes to the old end, and what is needed to put them
-// back and to recognise the file they belong to. Written and flushed before the file's first
-// byte changes; removed once the new content is on disk.
+// overwritten, from the first byte that changes to the old end, and the proof of what it
+// protects: the file's name and identity, and enough to tell of every page of the file from
+// the first change on whether it holds old bytes, new ones, or neither. Written and flushed
+// before the file's first byte changes; removed once the new content is on disk.
 struct BackupRecord {
+  // A kill or a power cut tears a write page by page, aligned to the file's offsets.
+  static constexpr std::uint64_t kPage = 4096;
+
   // In the order the header holds them.
+  std::uint64_t id = 0;             // the file's identity on its volume
   std::uint64_t offset = 0;         // of the first byte that changes
   std::uint64_t old_size = 0;       // the file's length before the rewrite
   std::uint64_t new_size = 0;       // and after it
   std::uint64_t prefix_hash = 0;    // of the bytes before `offset`, which the rewrite keeps
   std::uint64_t old_tail_hash = 0;  // of the old bytes from `offset` on
-  std::uint64_t new_hash = 0;       // of the whole new content
-  std::string_view old_tail;        // the old bytes from `offset` on
+  std::string name;                 // the file's name in its folder
+  // Of the new content's pages, from the one that holds `offset` to the end.
+  std::vector<std::uint64_t> new_pages;
+  std::string_view old_tail;  // the old bytes from `offset` on
 
   // The record for rewriting `before` as `after`; its `old_tail` points into `before`. When
   // nothing changes, only the offset and sizes are filled in.
-  static BackupRecord For(std::string_view before, std::string_view after);
-  // Where `after` first differs from `before`.
-  static std::uint64_t OffsetOfChange(std::string_view before, std::string_view after);
+  static BackupRecord For(std::string name, std::uint64_t id, std::string_view before,
+                          std::string_view after);
+  bool Changes() const { return offset < old_size || old_size != new_size; }
 };
 
-// The record's fixed-size header; the backup file is this followed by the old tail.
+// The record's header; the backup file is this followed by the old tail.
 std::string EncodeBackupHeader(const BackupRecord& record);
 
-enum class BackupState {
-  kValid,       // complete and intact
-  kHeaderOnly,  // its header is intact but its old bytes are not: cut short by a power cut
-  kUnknown,     // no intact header: not a backup this program made, or cut short in its header
+// What a backup found beside a file proves, and so what becomes of it.
+enum class Verdict {
+  kUntrusted,    // a file this program can't have made: refused
+  kUnknown,      // not a backup this version of the program made: refused
+  kTooLarge,     // can't be held in memory: refused
+  kChanged,      // the file changed since, or the backup is another file's: refused
+  kUnfinished,   // cut short before it was on the disk, so the file was never touched: removed
+  kOriginal,     // the file holds its old content: removed
+  kRewritten,    // the file holds its new content: removed
+  kInterrupted,  // every page holds old or new bytes: the old ones go back
 };
 
-struct ParsedBackup {
-  BackupState state;
-  // Meaningful unless kUnknown; its old_tail points into the parsed bytes, when kValid.
-  BackupRecord record;
+struct Judgement {
+  Verdict verdict = Verdict::kUnknown;
+  std::string why;      // kUntrusted: what the backup is, or isn't
+  BackupRecord record;  // from kChanged on
+  std::string tail;     // kInterrupted: the old bytes from `record.offset` on
 };
 
-ParsedBackup ParseBackup(std::string_view bytes);
+// Reads up to `size` bytes of the backup from `offset`, fewer at its end.
+using BackupReader =
+    std::function<Status(std::uint64_t offset, std::uint64_t size, std::string& out)>;
 
-// How `content`, the file as found, relates to a backup's record; only the header's fields are
-// used.
-enum class BackupMatch {
-  kOriginal,     // the rewrite never changed a byte: nothing to put back
-  kRewritten,    // the rewrite finished: nothing to put back
-  kInterrupted,  // the kept bytes are there but the rest is neither: the old tail must go back
-  kOtherFile,    // the kept bytes differ: the file changed since, or the backup isn't its
-};
-
-BackupMatch MatchBackup(std::string_view content, const BackupRecord& record);
+// Judges the backup `found` beside the file `name`, of identity `id`, that holds `content`;
+// reads no byte before its facts are trusted, and none beyond what its header declares.
+Status JudgeBackup(const FoundBackup& found, const BackupReader& read, std::string_view name,
+                   std::uint64_t id, std::string_view content, Judgement& out);
 
 // `content` as it was before the interrupted rewrite: the kept bytes, then the old tail.
-std::string RestoredContent(std::string_view content, const BackupRecord& record);
+std::string RestoredContent(std::string_view content, const Judgement& judgement);
 
 }  // namespace plindor::repair

@@ -14,7 +14,7 @@ namespace plindor::repair {
 class [[nodiscard]] Status final {
  public:
   // The failures the shared code acts on; every other one is kFailed.
-  enum class Kind { kOk, kFailed, kDenied, kHeld };
+  enum class Kind { kOk, kFailed, kDenied, kHeld, kReadOnly };
 
   Status() = default;
   explicit Status(std::string reason, Kind kind = Kind::kFailed)
@@ -34,13 +34,13 @@ struct FileStamp {
   std::uint64_t id = 0;
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // in the system's own units
+  std::int64_t changed = 0;   // content or attributes, in the system's own units
   bool SameFile(const FileStamp& other) const { return volume == other.volume && id == other.id; }
   bool operator==(const FileStamp&) const = default;
 };
 
-// What the folder holds under a file's backup name, as its handle tells.
+// What the folder holds under a file's backup name, as its handle tells before it is read.
 struct FoundBackup {
-  std::string bytes;
   std::uint64_t size = 0;
   bool regular = false;
   std::uint64_t links = 0;
@@ -48,25 +48,28 @@ struct FoundBackup {
   bool others_may_write = false;  // anyone but its owner
 };
 
-// The file system a file lives on, where it matters for a rewrite.
+// The file system a part lives on.
 struct VolumeFacts {
-  bool copies_on_write = false;  // overwriting in place needs free space too
+  std::uint64_t type = 0;  // as the system numbers it (Linux: statfs's f_type); 0 when unknown
   std::uint64_t free_bytes = 0;
 };
 
-// One regular file on disk, open for its repair, and the backup file beside it: the system
-// primitives the rewrite batch (rewrite_batch.h) is built on, one implementation per platform.
-// They decide nothing: waiting, diagnosing and the protocol's order live in shared code.
+// One regular file on disk, open for its repair, the backup file beside it and the folder that
+// holds both: the system primitives the rewrite batch (rewrite_batch.h) is built on, one
+// implementation per platform. They decide nothing: waiting, diagnosing, which flush to trust
+// and the protocol's order live in shared code.
 inline constexpr char kBackupSuffix[] = ".plindor-backup";
 
 class DiskFile final {
  public:
   enum class Access { kRead, kReadWrite };
+  enum class Part { kFile, kBackup, kFolder };
 
   // Opens `path` (relative to the folder `base` unless absolute; `base` empty is the current
   // directory). Only a regular file on a disk file system is opened: the type is checked on a
   // handle that has no effect on what it names, and then that same file is opened. Not locked.
-  // Kinds: kDenied when the access is refused, kHeld when another program holds the file.
+  // Kinds: kDenied when the access is refused, kHeld when another program holds the file,
+  // kReadOnly when writing is asked for a file its owner may not write.
   static Status Open(const std::string& base, const std::string& path, Access access,
                      std::optional<DiskFile>& out);
 
@@ -74,47 +77,61 @@ class DiskFile final {
   DiskFile& operator=(DiskFile&& other) noexcept;
   ~DiskFile();
 
-  // Takes the run's exclusive lock; kHeld when another run has it.
+  // Takes the run's exclusive lock, as every kind of lock other programs take; kHeld when
+  // another program has one.
   Status TryLock();
-  Status ReadAll(std::string& out);
-  // The open file's identity, length and modification time.
-  Status Stamp(FileStamp& out);
-  // The identity of what the file's name leads to now (volume and id only).
-  Status StampAtName(FileStamp& out);
-  Status WriteAt(std::uint64_t offset, std::string_view data);
+  // Makes other programs' opens of the file wait until Release (or, should Release not come,
+  // until the system gives up waiting), where the system can. Fails where it can't.
+  Status Hold();
+  void Release();
+
+  // Reads from `offset` until `out` holds `size` bytes or the end is reached.
+  Status ReadAt(Part part, std::uint64_t offset, std::uint64_t size, std::string& out);
+  // Large writes go in slices aligned to the file's offsets, each handed to the disk as soon as
+  // it is written, so that the flush which follows finds most of the work done.
+  Status WriteAt(Part part, std::uint64_t offset, std::string_view data);
   // Claims the disk space a file of `size` bytes needs, where the system can, without changing
   // the length that readers see.
   Status Reserve(std::uint64_t size);
   Status Truncate(std::uint64_t size);
-  // Returns once the file's content and length are on the disk itself.
-  Status Flush();
-  Status Volume(VolumeFacts& out);
+  // The file's identity, length and times; for the backup and the folder, their identity.
+  Status Stamp(FileStamp& out, Part part = Part::kFile);
+  // The identity of what the file's name leads to now (volume and id only).
+  Status StampAtName(FileStamp& out);
+  // Returns once the part's content (the folder: its names) is on the disk itself.
+  Status Flush(Part part);
+  // The same for everything on the part's file system, in one step.
+  Status FlushVolume(Part part);
+  Status Volume(Part part, VolumeFacts& out);
   static std::uint64_t PhysicalMemory();
 
   // Where the file was found: the base folder joined with the names as they are on disk.
   const std::string& location() const;
+  // The file's name in its folder, as it is on disk.
+  const std::string& name() const;
   // The name of the file the handle is open on, a symbolic link followed.
   std::string target_name() const;
-  // The backup's file name, beside the file: the file's name followed by this.
+  // The backup's file name, beside the file: the file's name followed by kBackupSuffix.
   const std::string& backup_name() const;
+
   // Makes the backup, empty, readable and writable by the file's owner alone; it shows under
   // its name only at PublishBackup. Never replaces an existing file.
   Status CreateBackup();
-  Status WriteBackupAt(std::uint64_t offset, std::string_view data);
   Status PublishBackup();
-  // Puts the backup and its name in the folder on the disk itself.
-  Status FlushBackup();
-  // Reads what the folder holds under the backup's name; nothing when there is none.
-  Status ReadBackup(std::optional<FoundBackup>& out);
+  // Opens, for reading, what the folder holds under the backup's name; nothing when there is
+  // none. Not a byte is read.
+  Status OpenBackup(std::optional<FoundBackup>& out);
   Status RemoveBackup();
-
-  // Puts every one of `files`, their backups and the backups' names on the disk itself, in as
-  // few steps as the systems involved can be trusted with.
-  static Status FlushTogether(std::span<DiskFile* const> files);
 
  private:
   struct Handles;
   explicit DiskFile(std::unique_ptr<Handles> handles);
+  // Single system calls; the loops around them are shared.
+  Status ReadSome(Part part, std::uint64_t offset, std::span<char> into, std::size_t& got);
+  Status WriteSome(Part part, std::uint64_t offset, std::string_view data, std::size_t& put);
+  void StartWriteback(Part part, std::uint64_t offset, std::uint64_t length);
+  Status Allocate(std::uint64_t from, std::uint64_t to);
+
   std::unique_ptr<Handles> handles_;
 };
 

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -9,13 +10,12 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <iterator>
 #include <optional>
-#include <vector>
 
 #include "repair/disk_file.h"
 #include "repair/path_resolver.h"
-#include "repair/unique_fd.h"
+#include "repair/unique_handle.h"
 
 namespace plindor::repair {
 
@@ -37,108 +37,37 @@ Status Errno(int error) {
 Status LastError() { return Errno(errno); }
 
 // File systems whose files are the kernel's interfaces, not data on a disk: writing there
-// changes the system, not a file.
-bool IsPseudoFileSystem(unsigned long type) {
-  switch (type) {
-    case 0x9fa0:      // proc
-    case 0x62656572:  // sysfs
-    case 0x64626720:  // debugfs
-    case 0x74726163:  // tracefs
-    case 0x73636673:  // securityfs
-    case 0x27e0eb:    // cgroup
-    case 0x63677270:  // cgroup2
-    case 0x62656570:  // configfs
-    case 0x6165676c:  // pstore
-    case 0xcafe4a11:  // bpf
-    case 0xde5e81e4:  // efivarfs
-    case 0x1cd1:      // devpts
-    case 0x42494e4d:  // binfmt_misc
-    case 0xf97cff8c:  // selinuxfs
-    case 0x65735543:  // fusectl
-      return true;
-    default:
-      return false;
-  }
+// changes the system, not a file. In order: proc, sysfs, debugfs, tracefs, securityfs, cgroup,
+// cgroup2, configfs, pstore, bpf, efivarfs, devpts, binfmt_misc, selinuxfs, fusectl.
+bool IsPseudoFileSystem(std::uint64_t type) {
+  constexpr std::uint64_t kPseudo[] = {0x9fa0,     0x62656572, 0x64626720, 0x74726163, 0x73636673,
+                                       0x27e0eb,   0x63677270, 0x62656570, 0x6165676c, 0xcafe4a11,
+                                       0xde5e81e4, 0x1cd1,     0x42494e4d, 0xf97cff8c, 0x65735543};
+  return std::ranges::find(kPseudo, type) != std::end(kPseudo);
 }
 
-// Local disk file systems whose syncfs puts every file and name on the disk; elsewhere (FUSE,
-// network file systems) it may reach nothing, and each file is flushed on its own.
-bool SyncfsReachesTheDisk(unsigned long type) {
-  switch (type) {
-    case 0xef53:      // ext2, ext3, ext4
-    case 0x58465342:  // xfs
-    case 0x9123683e:  // btrfs
-    case 0xf2f52010:  // f2fs
-    case 0x01021994:  // tmpfs: nothing to reach
-    case 0x3153464a:  // jfs
-    case 0xca451a4e:  // bcachefs
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool CopiesOnWrite(unsigned long type) {
-  return type == 0x9123683e /* btrfs */ || type == 0x2fc12fc1 /* zfs */ ||
-         type == 0xca451a4e /* bcachefs */;
-}
-
-unsigned long FileSystemType(int fd) {
+std::uint64_t FileSystemType(int fd) {
   struct statfs info {};
   if (::fstatfs(fd, &info) != 0) return 0;
-  return static_cast<unsigned long>(info.f_type);
+  return static_cast<std::uint64_t>(info.f_type);
 }
 
-// Large writes go in slices, each handed to the disk as soon as it is written, so that the
-// flush which follows finds most of the work done.
-constexpr std::size_t kSlice = std::size_t{8} << 20;
-
-Status WriteAll(int fd, std::uint64_t offset, std::string_view data) {
-  std::size_t done = 0;
-  std::size_t started = 0;  // bytes whose writeback has been started
-  while (done < data.size()) {
-    if (done - started >= kSlice) {
-      (void)::sync_file_range(fd, static_cast<off_t>(offset + started),
-                              static_cast<off_t>(done - started), SYNC_FILE_RANGE_WRITE);
-      started = done;
-    }
-    const std::size_t chunk = std::min(data.size() - done, kSlice);
-    const ssize_t n = ::pwrite(fd, data.data() + done, chunk, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (n == 0) return Errno(EIO);
-    done += static_cast<std::size_t>(n);
+// Opens, with `flags`, the very file the name-only handle `named` is open on, whatever its name
+// leads to by now. There is no system call for that but the process's own view in /proc.
+Status Reopen(const UniqueFd& named, int flags, UniqueFd& out) {
+  const std::string self = "/proc/self/fd/" + std::to_string(named.get());
+  out = UniqueFd(::open(self.c_str(), flags | O_CLOEXEC | O_NOCTTY));
+  if (out) return {};
+  if (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
+    return Status("/proc is not mounted, and this program needs it to open files safely");
   }
-  return {};
+  return LastError();
 }
 
-Status ReadToEnd(int fd, std::string& out) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return LastError();
-  const auto expected = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
-  // The one byte more than expected is where the end shows.
-  out.resize(static_cast<std::size_t>(expected) + 1);
-  std::size_t size = 0;
-  while (true) {
-    if (size == out.size()) out.resize(size * 2);
-    const ssize_t n = ::pread(fd, out.data() + size, out.size() - size, static_cast<off_t>(size));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (n == 0) break;
-    size += static_cast<std::size_t>(n);
-  }
-  out.resize(size);
-  return {};
-}
+Status Facts(int fd, struct stat& out) { return ::fstat(fd, &out) == 0 ? Status() : LastError(); }
 
-Status Sync(int fd, bool whole_file_system) {
-  if (whole_file_system ? ::syncfs(fd) : ::fdatasync(fd)) return LastError();
-  return {};
-}
+// Locks are optional on some file systems: where they have none, there is nothing to take.
+bool NoLocksHere(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == EINVAL; }
 
 }  // namespace
 
@@ -147,10 +76,15 @@ struct DiskFile::Handles {
   UniqueFd file;
   UniqueFd backup;
   bool backup_named = false;  // whether the backup handle has a name in the folder
+  bool held = false;
   std::string name;
   std::string location;
   std::string backup_name;
   struct stat file_info {};
+
+  int Of(Part part) const {
+    return part == Part::kFile ? file.get() : part == Part::kBackup ? backup.get() : folder.get();
+  }
 };
 
 DiskFile::DiskFile(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
@@ -174,20 +108,26 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
   const UniqueFd named(::openat(handles->folder.get(), handles->name.c_str(), O_PATH | O_CLOEXEC));
   if (!named) return LastError();
   struct stat info {};
-  if (::fstat(named.get(), &info) != 0) return LastError();
+  if (Status status = Facts(named.get(), info); !status.ok()) return status;
   if (S_ISDIR(info.st_mode)) return Errno(EISDIR);
   if (!S_ISREG(info.st_mode)) return Status("not a regular file");
+  const bool writing = access == Access::kReadWrite;
   // Reading the kernel's files does no harm; writing them changes the system.
-  if (access == Access::kReadWrite && IsPseudoFileSystem(FileSystemType(named.get()))) {
+  if (writing && IsPseudoFileSystem(FileSystemType(named.get()))) {
     return Status("not a file on a disk", Status::Kind::kDenied);
   }
+  // Root may write anything; a file its owner may not write is not to be changed all the same,
+  // as source control marks the files it has not handed out.
+  if (writing && (info.st_mode & S_IWUSR) == 0) {
+    // Unless it can't even be read, which says more.
+    const Status reading = Reopen(named, O_RDONLY, handles->file);
+    return reading.ok() ? Status("it is read-only", Status::Kind::kReadOnly) : reading;
+  }
 
-  // That very file, whatever its name leads to by now.
-  const std::string self = "/proc/self/fd/" + std::to_string(named.get());
-  const int flags = (access == Access::kRead ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY;
-  handles->file = UniqueFd(::open(self.c_str(), flags));
-  if (!handles->file) return LastError();
-  if (::fstat(handles->file.get(), &handles->file_info) != 0) return LastError();
+  if (Status status = Reopen(named, writing ? O_RDWR : O_RDONLY, handles->file); !status.ok()) {
+    return status;
+  }
+  if (Status status = Facts(handles->file.get(), handles->file_info); !status.ok()) return status;
   if (handles->file_info.st_dev != info.st_dev || handles->file_info.st_ino != info.st_ino) {
     return Status("another program replaced it while it was opened");
   }
@@ -196,49 +136,69 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
 }
 
 Status DiskFile::TryLock() {
-  while (::flock(handles_->file.get(), LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    // Where the file system has no locks, there is nothing to take.
-    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return {};
-    return LastError();
+  const int fd = handles_->file.get();
+  // Programs lock with either call, and neither sees the other's locks.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && !NoLocksHere(errno)) return LastError();
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &whole) != 0 && !NoLocksHere(errno)) {
+    return errno == EACCES ? Errno(EWOULDBLOCK) : LastError();
   }
   return {};
 }
 
-Status DiskFile::ReadAll(std::string& out) { return ReadToEnd(handles_->file.get(), out); }
-
-Status DiskFile::Stamp(FileStamp& out) {
-  struct stat info {};
-  if (::fstat(handles_->file.get(), &info) != 0) return LastError();
-  out = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-         static_cast<std::uint64_t>(info.st_size),
-         std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec};
-  return {};
-}
-
-Status DiskFile::StampAtName(FileStamp& out) {
-  struct stat info {};
-  if (::fstatat(handles_->folder.get(), handles_->name.c_str(), &info, 0) != 0) {
+Status DiskFile::Hold() {
+  const int fd = handles_->file.get();
+  // A lease's break is signalled to its holder, by default with SIGIO, which would end the
+  // program: SIGURG is ignored unless asked for.
+  if (::fcntl(fd, F_SETSIG, SIGURG) != 0 || ::fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
     return LastError();
   }
-  out = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), 0, 0};
+  handles_->held = true;
   return {};
 }
 
-Status DiskFile::WriteAt(std::uint64_t offset, std::string_view data) {
-  return WriteAll(handles_->file.get(), offset, data);
+void DiskFile::Release() {
+  if (std::exchange(handles_->held, false))
+    (void)::fcntl(handles_->file.get(), F_SETLEASE, F_UNLCK);
 }
 
-Status DiskFile::Reserve(std::uint64_t size) {
-  struct stat info {};
-  if (::fstat(handles_->file.get(), &info) != 0) return LastError();
-  const auto current = static_cast<std::uint64_t>(info.st_size);
-  if (size <= current) return {};
+Status DiskFile::ReadSome(Part part, std::uint64_t offset, std::span<char> into, std::size_t& got) {
+  ssize_t n;
+  while ((n = ::pread(handles_->Of(part), into.data(), into.size(), static_cast<off_t>(offset))) <
+             0 &&
+         errno == EINTR) {
+  }
+  if (n < 0) return LastError();
+  got = static_cast<std::size_t>(n);
+  return {};
+}
+
+Status DiskFile::WriteSome(Part part, std::uint64_t offset, std::string_view data,
+                           std::size_t& put) {
+  ssize_t n;
+  while ((n = ::pwrite(handles_->Of(part), data.data(), data.size(), static_cast<off_t>(offset))) <
+             0 &&
+         errno == EINTR) {
+  }
+  if (n < 0) return LastError();
+  if (n == 0) return Errno(EIO);
+  put = static_cast<std::size_t>(n);
+  return {};
+}
+
+void DiskFile::StartWriteback(Part part, std::uint64_t offset, std::uint64_t length) {
+  (void)::sync_file_range(handles_->Of(part), static_cast<off_t>(offset),
+                          static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+}
+
+Status DiskFile::Allocate(std::uint64_t from, std::uint64_t to) {
   // The system call itself, keeping the length: the C library's stand-in writes zeros where
   // readers would see them.
-  if (::fallocate(handles_->file.get(), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(current),
-                  static_cast<off_t>(size - current)) != 0) {
-    if (errno == EOPNOTSUPP || errno == ENOSYS) return {};
+  if (::fallocate(handles_->file.get(), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from),
+                  static_cast<off_t>(to - from)) != 0 &&
+      errno != EOPNOTSUPP && errno != ENOSYS) {
     return LastError();
   }
   return {};
@@ -251,12 +211,44 @@ Status DiskFile::Truncate(std::uint64_t size) {
   return {};
 }
 
-Status DiskFile::Flush() { return Sync(handles_->file.get(), false); }
+Status DiskFile::Stamp(FileStamp& out, Part part) {
+  struct stat info {};
+  if (::fstat(handles_->Of(part), &info) != 0) return LastError();
+  const auto nanoseconds = [](const timespec& time) {
+    return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+  };
+  out = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+         static_cast<std::uint64_t>(info.st_size), nanoseconds(info.st_mtim),
+         nanoseconds(info.st_ctim)};
+  return {};
+}
 
-Status DiskFile::Volume(VolumeFacts& out) {
+Status DiskFile::StampAtName(FileStamp& out) {
+  struct stat info {};
+  if (::fstatat(handles_->folder.get(), handles_->name.c_str(), &info, 0) != 0) {
+    return LastError();
+  }
+  out = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return {};
+}
+
+Status DiskFile::Flush(Part part) {
+  const int fd = handles_->Of(part);
+  if (part != Part::kFolder) return ::fdatasync(fd) == 0 ? Status() : LastError();
+  // A folder opened only for finding names can't be flushed (EBADF); its file system orders
+  // the entry anyway.
+  if (::fsync(fd) != 0 && errno != EBADF && errno != EINVAL) return LastError();
+  return {};
+}
+
+Status DiskFile::FlushVolume(Part part) {
+  return ::syncfs(handles_->Of(part)) == 0 ? Status() : LastError();
+}
+
+Status DiskFile::Volume(Part part, VolumeFacts& out) {
   struct statfs info {};
-  if (::fstatfs(handles_->file.get(), &info) != 0) return LastError();
-  out.copies_on_write = CopiesOnWrite(static_cast<unsigned long>(info.f_type));
+  if (::fstatfs(handles_->Of(part), &info) != 0) return LastError();
+  out.type = static_cast<std::uint64_t>(info.f_type);
   out.free_bytes =
       static_cast<std::uint64_t>(info.f_bavail) * static_cast<std::uint64_t>(info.f_bsize);
   return {};
@@ -270,6 +262,7 @@ std::uint64_t DiskFile::PhysicalMemory() {
 }
 
 const std::string& DiskFile::location() const { return handles_->location; }
+const std::string& DiskFile::name() const { return handles_->name; }
 
 std::string DiskFile::target_name() const {
   char target[4096];
@@ -303,10 +296,6 @@ Status DiskFile::CreateBackup() {
   return {};
 }
 
-Status DiskFile::WriteBackupAt(std::uint64_t offset, std::string_view data) {
-  return WriteAll(handles_->backup.get(), offset, data);
-}
-
 Status DiskFile::PublishBackup() {
   if (handles_->backup_named) return {};
   const std::string self = "/proc/self/fd/" + std::to_string(handles_->backup.get());
@@ -318,65 +307,29 @@ Status DiskFile::PublishBackup() {
   return {};
 }
 
-Status DiskFile::FlushBackup() {
-  if (Status status = Sync(handles_->backup.get(), false); !status.ok()) return status;
-  // The backup's name must survive a power cut as surely as its bytes. A folder opened only
-  // for finding names can't be flushed (EBADF); its file system orders the entry anyway.
-  if (::fsync(handles_->folder.get()) != 0 && errno != EBADF && errno != EINVAL) {
-    return LastError();
-  }
-  return {};
-}
-
-Status DiskFile::FlushTogether(std::span<DiskFile* const> files) {
-  // One flush of each file system that holds a file, a backup or a backup's name, where that
-  // is known to reach the disk; each file on its own elsewhere.
-  std::vector<dev_t> flushed;
-  const auto flush_volume = [&](int fd, dev_t device) -> std::optional<Status> {
-    if (std::ranges::find(flushed, device) != flushed.end()) return Status();
-    if (!SyncfsReachesTheDisk(FileSystemType(fd))) return std::nullopt;
-    flushed.push_back(device);
-    return Sync(fd, true);
-  };
-  for (DiskFile* file : files) {
-    Handles& h = *file->handles_;
-    std::optional<Status> status = flush_volume(h.file.get(), h.file_info.st_dev);
-    if (!status) status = Sync(h.file.get(), false);
-    if (!status->ok()) return *status;
-    if (!h.backup) continue;
-    // The backup lives in the file's folder, which may be on another file system.
-    struct stat backup {};
-    if (::fstat(h.backup.get(), &backup) != 0) return LastError();
-    status = flush_volume(h.backup.get(), backup.st_dev);
-    if (!status) status = file->FlushBackup();
-    if (!status->ok()) return *status;
-  }
-  return {};
-}
-
-Status DiskFile::ReadBackup(std::optional<FoundBackup>& out) {
+Status DiskFile::OpenBackup(std::optional<FoundBackup>& out) {
   out.reset();
-  const UniqueFd backup(::openat(handles_->folder.get(), handles_->backup_name.c_str(),
-                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!backup) {
-    if (errno == ENOENT) return {};
-    // A symbolic link under the backup's name is refused as what it is, unread.
-    if (errno != ELOOP) return LastError();
-    out.emplace();
-    return {};
-  }
+  handles_->backup.Reset();
+  const UniqueFd named(::openat(handles_->folder.get(), handles_->backup_name.c_str(),
+                                O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (!named) return errno == ENOENT ? Status() : LastError();
   struct stat info {};
-  if (::fstat(backup.get(), &info) != 0) return LastError();
-  FoundBackup found;
-  found.size = static_cast<std::uint64_t>(info.st_size);
-  found.regular = S_ISREG(info.st_mode);
-  found.links = info.st_nlink;
-  found.owner_trusted = info.st_uid == handles_->file_info.st_uid || info.st_uid == ::geteuid();
-  found.others_may_write = (info.st_mode & 022) != 0;
-  if (found.regular && found.size <= MemoryLimit()) {
-    if (Status status = ReadToEnd(backup.get(), found.bytes); !status.ok()) return status;
+  if (Status status = Facts(named.get(), info); !status.ok()) return status;
+  // Only a regular file is opened for reading: opening a device can have effects of its own.
+  if (S_ISREG(info.st_mode)) {
+    if (Status status = Reopen(named, O_RDONLY | O_NONBLOCK, handles_->backup); !status.ok()) {
+      return status;
+    }
+    handles_->backup_named = true;
+    // Judged on the handle that will be read.
+    if (Status status = Facts(handles_->backup.get(), info); !status.ok()) return status;
   }
-  out = std::move(found);
+  out.emplace(FoundBackup{
+      .size = static_cast<std::uint64_t>(info.st_size),
+      .regular = S_ISREG(info.st_mode),
+      .links = info.st_nlink,
+      .owner_trusted = info.st_uid == handles_->file_info.st_uid || info.st_uid == ::geteuid(),
+      .others_may_write = (info.st_mode & 022) != 0});
   return {};
 }
 

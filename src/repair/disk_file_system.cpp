@@ -44,7 +44,8 @@ class DiskFileSystem::File final : public RepairFile {
     Check(file_.Stamp(stamp_), path_);
     if (stamp_.size > MemoryLimit()) FailOn("cannot read", path_, TooLarge(stamp_.size));
     try {
-      Check(file_.ReadAll(content_), path_);
+      // One byte more than expected, where a growing file shows.
+      Check(file_.ReadAt(DiskFile::Part::kFile, 0, stamp_.size + 1, content_), path_);
     } catch (const std::bad_alloc&) {
       FailOn("cannot read", path_, TooLarge(stamp_.size));
     }
@@ -80,8 +81,8 @@ class DiskFileSystem::File final : public RepairFile {
       owner_.batch_.Add(file_, path_, stamp_, content_, text);
       return;
     }
-    if (const std::string change = ChangeSince(file_, stamp_); !change.empty()) {
-      FailOn("cannot write", path_, change);
+    if (Status change = ChangeSince(file_, stamp_); !change.ok()) {
+      FailOn("cannot write", path_, change.reason());
     }
     owner_.previewed_.emplace_back(this, text);
   }
@@ -124,6 +125,8 @@ std::unique_ptr<RepairFile> DiskFileSystem::OpenForRepair(const std::string& bas
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         continue;
+      case Status::Kind::kReadOnly:
+        FailOn("cannot write", path, status.reason());
       case Status::Kind::kDenied: {
         // Say whether it is the writing that is refused; a read-only file fails here.
         std::optional<DiskFile> reading;

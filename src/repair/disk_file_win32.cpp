@@ -26,9 +26,6 @@ namespace plindor::repair {
 
 namespace {
 
-// The largest single ReadFile or WriteFile; longer transfers loop.
-constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
-
 // The system's own text for an error code, in the user's language, without its final period
 // and line end so that it reads like the rest of the message.
 std::string ErrorText(DWORD error) {
@@ -116,43 +113,6 @@ OVERLAPPED At(std::uint64_t offset) {
   return at;
 }
 
-Status WriteAll(HANDLE file, std::uint64_t offset, std::string_view data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const auto chunk = static_cast<DWORD>(std::min(data.size() - done, kMaxTransfer));
-    OVERLAPPED at = At(offset + done);
-    DWORD written = 0;
-    if (!::WriteFile(file, data.data() + done, chunk, &written, &at)) return LastError();
-    if (written == 0) return Failed(ERROR_WRITE_FAULT);
-    done += written;
-  }
-  return {};
-}
-
-Status ReadToEnd(HANDLE file, std::string& out) {
-  out.clear();
-  LARGE_INTEGER known{};
-  if (::GetFileSizeEx(file, &known) && known.QuadPart > 0) {
-    out.reserve(static_cast<std::size_t>(known.QuadPart) + 1);
-  }
-  std::size_t size = 0;
-  while (true) {
-    if (out.size() - size < 65536) out.resize(std::max<std::size_t>(size + 65536, size * 2));
-    const auto chunk = static_cast<DWORD>(std::min(out.size() - size, kMaxTransfer));
-    OVERLAPPED at = At(size);
-    DWORD got = 0;
-    if (!::ReadFile(file, out.data() + size, chunk, &got, &at)) {
-      const DWORD error = ::GetLastError();
-      if (error == ERROR_HANDLE_EOF) break;
-      return Failed(error);
-    }
-    if (got == 0) break;
-    size += got;
-  }
-  out.resize(size);
-  return {};
-}
-
 Status SetLength(HANDLE file, std::uint64_t size) {
   FILE_END_OF_FILE_INFO info{};
   info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
@@ -166,30 +126,61 @@ Status Identify(HANDLE file, FileStamp& out) {
   out.volume = info.dwVolumeSerialNumber;
   out.id = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
   out.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
-  out.modified =
-      static_cast<std::int64_t>(std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32 |
-                                info.ftLastWriteTime.dwLowDateTime);
+  FILE_BASIC_INFO times{};
+  if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times))
+    return LastError();
+  out.modified = times.LastWriteTime.QuadPart;
+  out.changed = times.ChangeTime.QuadPart;
   return {};
 }
 
-// The owner of what `file` is open on; empty where it can't be told.
-std::basic_string<BYTE> OwnerOf(HANDLE file) {
+using Sid = std::basic_string<BYTE>;
+
+// The owner of what `file` is open on (empty where it can't be told), and whether its access
+// list lets anyone but that owner, `user` and those who may change any file change it.
+struct Security {
+  Sid owner;
+  bool others_may_write = true;
+};
+
+Security SecurityOf(HANDLE file, const Sid& user) {
   PSID owner = nullptr;
+  PACL access = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                        nullptr, &descriptor) != ERROR_SUCCESS) {
+  if (::GetSecurityInfo(file, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &access, nullptr, &descriptor) != ERROR_SUCCESS) {
     return {};
   }
-  std::basic_string<BYTE> sid;
-  if (owner != nullptr && ::IsValidSid(owner)) {
-    sid.assign(static_cast<const BYTE*>(owner), ::GetLengthSid(owner));
+  const auto sid = [](void* at) {
+    return at != nullptr && ::IsValidSid(at) ? Sid(static_cast<const BYTE*>(at), ::GetLengthSid(at))
+                                             : Sid();
+  };
+  Security found{sid(owner), false};
+  constexpr ACCESS_MASK kChanges = FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER |
+                                   DELETE | GENERIC_WRITE | GENERIC_ALL;
+  // No list at all lets everyone in.
+  bool& others = found.others_may_write;
+  others = access == nullptr;
+  for (DWORD i = 0; !others && i < access->AceCount; ++i) {
+    ACE_HEADER* ace = nullptr;
+    others = !::GetAce(access, i, reinterpret_cast<void**>(&ace));
+    if (others || ace->AceType != ACCESS_ALLOWED_ACE_TYPE || (ace->AceFlags & INHERIT_ONLY_ACE)) {
+      continue;
+    }
+    auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace);
+    const Sid who = sid(&allowed->SidStart);
+    // The system and administrators may change any file, whatever its list says.
+    others = (allowed->Mask & kChanges) != 0 && who != found.owner && who != user &&
+             !::IsWellKnownSid(&allowed->SidStart, WinLocalSystemSid) &&
+             !::IsWellKnownSid(&allowed->SidStart, WinBuiltinAdministratorsSid);
   }
   ::LocalFree(descriptor);
-  return sid;
+  return found;
 }
 
 // The SID of the user this program runs as; empty where it can't be told.
-std::basic_string<BYTE> CurrentUser() {
+Sid CurrentUser() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
   const UniqueHandle owned(token);
@@ -203,7 +194,7 @@ std::basic_string<BYTE> CurrentUser() {
 
 // "D:P(A;;FA;;;<the user's SID>)": a protected list that lets the user alone in.
 std::wstring ForTheUserAlone() {
-  std::basic_string<BYTE> user = CurrentUser();
+  Sid user = CurrentUser();
   wchar_t* sid = nullptr;
   if (user.empty() || !::ConvertSidToStringSidW(user.data(), &sid)) return {};
   std::wstring descriptor = L"D:P(A;;FA;;;" + std::wstring(sid) + L")";
@@ -227,7 +218,10 @@ struct DiskFile::Handles {
   std::wstring location;
   std::string location_utf8;
   std::wstring backup_location;
+  std::string name;
   std::string backup_name;
+
+  HANDLE Of(Part part) const { return part == Part::kBackup ? backup.get() : file.get(); }
 };
 
 DiskFile::DiskFile(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
@@ -264,19 +258,29 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
       ::GetFileType(named.get()) != FILE_TYPE_DISK) {
     return Status("not a regular file");
   }
-  // Windows refuses to open a read-only file for writing even to administrators; say the same
-  // where an emulation with more rights (Wine run as root) would let it through.
+  // Windows refuses to write a read-only file even for administrators; say so where an
+  // emulation with more rights (Wine run as root) would let it through.
   const bool writing = access == Access::kReadWrite;
   if (writing && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return Failed(ERROR_ACCESS_DENIED);
+    return Status("it is read-only", Status::Kind::kReadOnly);
   }
 
-  // That very file. Others may read meanwhile, but not write, rename or delete.
+  // That very file. While it is rewritten no other program may write it, rename it or delete
+  // it, nor read it halfway through.
   const DWORD rights = writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-  const DWORD sharing = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const DWORD sharing = writing ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
   handles->file = UniqueHandle(::ReOpenFile(named.get(), rights, sharing, 0));
   if (!handles->file) return LastError();
 
+  // The name as it is on disk, whatever letter case the path gave it.
+  std::wstring final_path(32768, L'\0');
+  const DWORD length =
+      ::GetFinalPathNameByHandleW(handles->file.get(), final_path.data(),
+                                  static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+  const std::wstring_view found = length > 0 && length < final_path.size()
+                                      ? std::wstring_view(final_path).substr(0, length)
+                                      : std::wstring_view(location);
+  handles->name = Utf8FromWide(found.substr(found.find_last_of(L"\\/:") + 1));
   const std::size_t name_start = location.find_last_of(L"\\/:");
   handles->backup_name = Utf8FromWide(std::wstring_view(location).substr(
                              name_start == std::wstring::npos ? 0 : name_start + 1)) +
@@ -289,34 +293,41 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
   return {};
 }
 
-// The share modes of the open handle keep other runs out.
+// The share modes of the open handle keep other runs, and other programs, out.
 Status DiskFile::TryLock() { return {}; }
+Status DiskFile::Hold() { return {}; }
+void DiskFile::Release() {}
 
-Status DiskFile::ReadAll(std::string& out) { return ReadToEnd(handles_->file.get(), out); }
-
-Status DiskFile::Stamp(FileStamp& out) { return Identify(handles_->file.get(), out); }
-
-Status DiskFile::StampAtName(FileStamp& out) {
-  // No access asked for, so the share modes of the open handle don't get in the way.
-  const UniqueHandle named(::CreateFileW(
-      handles_->location.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!named) return LastError();
-  return Identify(named.get(), out);
+Status DiskFile::ReadSome(Part part, std::uint64_t offset, std::span<char> into, std::size_t& got) {
+  OVERLAPPED at = At(offset);
+  DWORD n = 0;
+  got = 0;
+  if (::ReadFile(handles_->Of(part), into.data(), static_cast<DWORD>(into.size()), &n, &at)) {
+    got = n;
+    return {};
+  }
+  const DWORD error = ::GetLastError();
+  return error == ERROR_HANDLE_EOF ? Status() : Failed(error);
 }
 
-Status DiskFile::WriteAt(std::uint64_t offset, std::string_view data) {
-  return WriteAll(handles_->file.get(), offset, data);
+Status DiskFile::WriteSome(Part part, std::uint64_t offset, std::string_view data,
+                           std::size_t& put) {
+  OVERLAPPED at = At(offset);
+  DWORD n = 0;
+  if (!::WriteFile(handles_->Of(part), data.data(), static_cast<DWORD>(data.size()), &n, &at)) {
+    return LastError();
+  }
+  if (n == 0) return Failed(ERROR_WRITE_FAULT);
+  put = n;
+  return {};
 }
 
-Status DiskFile::Reserve(std::uint64_t size) {
-  // An allocation below the file's length would cut the file: only growth is claimed. The
-  // allocation leaves the length readers see as it is.
-  LARGE_INTEGER current{};
-  if (!::GetFileSizeEx(handles_->file.get(), &current)) return LastError();
-  if (size <= static_cast<std::uint64_t>(current.QuadPart)) return {};
+// The system starts writing back on its own.
+void DiskFile::StartWriteback(Part, std::uint64_t, std::uint64_t) {}
+
+Status DiskFile::Allocate(std::uint64_t, std::uint64_t to) {
   FILE_ALLOCATION_INFO info{};
-  info.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+  info.AllocationSize.QuadPart = static_cast<LONGLONG>(to);
   if (::SetFileInformationByHandle(handles_->file.get(), FileAllocationInfo, &info, sizeof info)) {
     return {};
   }
@@ -331,12 +342,31 @@ Status DiskFile::Reserve(std::uint64_t size) {
 
 Status DiskFile::Truncate(std::uint64_t size) { return SetLength(handles_->file.get(), size); }
 
-Status DiskFile::Flush() {
-  if (!::FlushFileBuffers(handles_->file.get())) return LastError();
-  return {};
+// The folder has no handle of its own: its names are the volume's journal's business.
+Status DiskFile::Stamp(FileStamp& out, Part part) {
+  out = {};
+  return part == Part::kFolder ? Status() : Identify(handles_->Of(part), out);
 }
 
-Status DiskFile::Volume(VolumeFacts& out) {
+Status DiskFile::StampAtName(FileStamp& out) {
+  // No access asked for, so the share modes of the open handle don't get in the way.
+  const UniqueHandle named(::CreateFileW(
+      handles_->location.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!named) return LastError();
+  return Identify(named.get(), out);
+}
+
+// Flushing a file also commits its name to the volume's journal.
+Status DiskFile::Flush(Part part) {
+  if (part == Part::kFolder || ::FlushFileBuffers(handles_->Of(part))) return {};
+  return LastError();
+}
+
+// Windows flushes a volume at once only for administrators.
+Status DiskFile::FlushVolume(Part) { return Failed(ERROR_NOT_SUPPORTED); }
+
+Status DiskFile::Volume(Part, VolumeFacts& out) {
   out = {};
   return {};
 }
@@ -349,6 +379,7 @@ std::uint64_t DiskFile::PhysicalMemory() {
 }
 
 const std::string& DiskFile::location() const { return handles_->location_utf8; }
+const std::string& DiskFile::name() const { return handles_->name; }
 
 // Links are never followed here: the name is the one found.
 std::string DiskFile::target_name() const {
@@ -377,53 +408,32 @@ Status DiskFile::CreateBackup() {
   return MarkForDeletion(handles_->backup.get(), true);
 }
 
-Status DiskFile::WriteBackupAt(std::uint64_t offset, std::string_view data) {
-  return WriteAll(handles_->backup.get(), offset, data);
-}
-
 Status DiskFile::PublishBackup() { return MarkForDeletion(handles_->backup.get(), false); }
 
-Status DiskFile::FlushBackup() {
-  // Flushing the file also commits its name to the volume's journal.
-  if (!::FlushFileBuffers(handles_->backup.get())) return LastError();
-  return {};
-}
-
-Status DiskFile::FlushTogether(std::span<DiskFile* const> files) {
-  // Windows flushes a volume at once only for administrators; file by file it is.
-  for (DiskFile* file : files) {
-    for (const HANDLE handle : {file->handles_->file.get(), file->handles_->backup.get()}) {
-      if (handle != INVALID_HANDLE_VALUE && !::FlushFileBuffers(handle)) return LastError();
-    }
-  }
-  return {};
-}
-
-Status DiskFile::ReadBackup(std::optional<FoundBackup>& out) {
+Status DiskFile::OpenBackup(std::optional<FoundBackup>& out) {
   out.reset();
-  const UniqueHandle backup(::CreateFileW(handles_->backup_location.c_str(),
-                                          GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!backup) {
+  handles_->backup = UniqueHandle(
+      ::CreateFileW(handles_->backup_location.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handles_->backup) {
     const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return {};
-    return Failed(error);
+    return error == ERROR_FILE_NOT_FOUND ? Status() : Failed(error);
   }
+  const HANDLE backup = handles_->backup.get();
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(backup.get(), &info)) return LastError();
-  FoundBackup found;
-  found.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
-  found.regular =
-      ::GetFileType(backup.get()) == FILE_TYPE_DISK &&
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-  found.links = info.nNumberOfLinks;
-  const std::basic_string<BYTE> owner = OwnerOf(backup.get());
-  found.owner_trusted =
-      !owner.empty() && (owner == OwnerOf(handles_->file.get()) || owner == CurrentUser());
-  if (found.regular && found.size <= MemoryLimit()) {
-    if (Status status = ReadToEnd(backup.get(), found.bytes); !status.ok()) return status;
-  }
-  out = std::move(found);
+  if (!::GetFileInformationByHandle(backup, &info)) return LastError();
+  const Sid user = CurrentUser();
+  const Security security = SecurityOf(backup, user);
+  out.emplace(FoundBackup{
+      .size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow,
+      .regular =
+          ::GetFileType(backup) == FILE_TYPE_DISK &&
+          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0,
+      .links = info.nNumberOfLinks,
+      .owner_trusted = !security.owner.empty() &&
+                       (security.owner == SecurityOf(handles_->file.get(), user).owner ||
+                        security.owner == user),
+      .others_may_write = security.others_may_write});
   return {};
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "repair/disk_file.h"
-#include "repair/unique_fd.h"
+#include "repair/unique_handle.h"
 
 namespace plindor::repair {
 

@@ -1,13 +1,17 @@
 #include "repair/rewrite_batch.h"
 
 #include <algorithm>
-#include <array>
+#include <chrono>
+#include <iterator>
+#include <thread>
 #include <utility>
 
 #include "repair/backup_record.h"
 #include "repair/repair_error.h"
 
 namespace plindor::repair {
+
+using Part = DiskFile::Part;
 
 struct RewriteBatch::Rewrite {
   DiskFile* file;
@@ -16,9 +20,10 @@ struct RewriteBatch::Rewrite {
   std::string_view before;
   std::string_view after;
   BackupRecord record;
+  FileStamp left = {};  // what the overwrite left
 
   std::size_t offset() const { return static_cast<std::size_t>(record.offset); }
-  bool Changes() const { return offset() < before.size() || before.size() != after.size(); }
+  bool Changes() const { return record.Changes(); }
   std::string Backup() const { return Quoted(file->backup_name()); }
   // What overwriting in place may take on a file system that copies what it overwrites: the
   // backup, the new bytes, and the old ones again should they have to go back.
@@ -39,47 +44,66 @@ std::string CannotWrite(const Rewrite& rewrite, std::string_view reason) {
   return Describe("cannot write", *rewrite.path, {}, reason);
 }
 
+// File systems whose flush of the whole file system puts every file and name on the disk;
+// elsewhere (FUSE, network file systems, Windows) each file is flushed on its own. In order:
+// ext2 to ext4, xfs, btrfs, f2fs, tmpfs (nothing to reach), jfs, bcachefs.
+bool FlushesWhole(std::uint64_t type) {
+  constexpr std::uint64_t kTrusted[] = {0xef53,     0x58465342, 0x9123683e, 0xf2f52010,
+                                        0x01021994, 0x3153464a, 0xca451a4e};
+  return std::ranges::find(kTrusted, type) != std::end(kTrusted);
+}
+
+// Those that copy what is overwritten: btrfs, zfs, bcachefs.
+bool CopiesOnWrite(std::uint64_t type) {
+  return type == 0x9123683e || type == 0x2fc12fc1 || type == 0xca451a4e;
+}
+
 // Writes `tail` from `offset` on and makes `offset + tail` the length, whatever length a
 // failed attempt left. Not flushed.
 Status Overwrite(DiskFile& file, std::uint64_t offset, std::string_view tail) {
   const std::uint64_t size = offset + tail.size();
   if (Status status = file.Reserve(size); !status.ok()) return status;
-  if (Status status = file.WriteAt(offset, tail); !status.ok()) return status;
+  if (Status status = file.WriteAt(Part::kFile, offset, tail); !status.ok()) return status;
   return file.Truncate(size);
 }
 
 // Puts the old content back, on the disk itself.
 Status Restore(const Rewrite& rewrite) {
   Status status = Overwrite(*rewrite.file, rewrite.offset(), rewrite.record.old_tail);
-  return status.ok() ? rewrite.file->Flush() : status;
+  return status.ok() ? rewrite.file->Flush(Part::kFile) : status;
 }
 
-}  // namespace
-
-std::string ChangeSince(DiskFile& file, const FileStamp& read) {
-  FileStamp now;
-  FileStamp at_name;
-  if (Status status = file.Stamp(now); !status.ok()) return status.reason();
-  if (!file.StampAtName(at_name).ok() || !at_name.SameFile(read)) {
-    return "another program replaced, renamed or removed it since it was read";
-  }
-  if (now.size != read.size) return "another program changed its length since it was read";
-  if (now.modified != read.modified) return "another program changed it since it was read";
-  return {};
-}
-
-namespace {
-
-// Puts on the disk the files of `rewrites` that change, with `backups` only their backups.
-Status Flush(std::span<const Rewrite> rewrites, bool backups) {
-  std::vector<DiskFile*> files;
+// Puts on the disk, for the files of `rewrites` that change, their backups and the backups'
+// folders (`part` kBackup) or the files themselves (kFile). Each thing once, and each file
+// system once where its own flush is trusted; one file alone on its own.
+Status Flush(std::span<const Rewrite> rewrites, Part part) {
+  const auto changing = std::ranges::count_if(rewrites, &Rewrite::Changes);
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> flushed;  // volumes, and folders
+  const auto first_time = [&](std::uint64_t volume, std::uint64_t folder) {
+    if (std::ranges::find(flushed, std::pair{volume, folder}) != flushed.end()) return false;
+    flushed.emplace_back(volume, folder);
+    return true;
+  };
   for (const Rewrite& rewrite : rewrites) {
-    if (rewrite.Changes()) files.push_back(rewrite.file);
+    if (!rewrite.Changes()) continue;
+    DiskFile& file = *rewrite.file;
+    VolumeFacts volume;
+    FileStamp at;
+    Status status = file.Volume(part, volume);
+    if (status.ok()) status = file.Stamp(at, part);
+    if (status.ok() && changing > 1 && FlushesWhole(volume.type)) {
+      if (first_time(at.volume, 0)) status = file.FlushVolume(part);
+    } else if (status.ok()) {
+      status = file.Flush(part);
+      // The backup's name must survive a power cut as surely as its bytes.
+      if (status.ok() && part == Part::kBackup) status = file.Stamp(at, Part::kFolder);
+      if (status.ok() && part == Part::kBackup && first_time(at.volume, at.id)) {
+        status = file.Flush(Part::kFolder);
+      }
+    }
+    if (!status.ok()) return status;
   }
-  if (files.empty()) return {};
-  // One file is flushed on its own: cheaper than flushing its whole file system.
-  if (files.size() == 1) return backups ? files.front()->FlushBackup() : files.front()->Flush();
-  return DiskFile::FlushTogether(files);
+  return {};
 }
 
 // Writes the backup of `rewrite` whole, then gives it its name; on failure nothing is left.
@@ -89,33 +113,52 @@ Status WriteBackup(const Rewrite& rewrite) {
   DiskFile& file = *rewrite.file;
   Status status = file.CreateBackup();
   if (!status.ok()) return status;
-  status = file.WriteBackupAt(0, header);
-  if (status.ok()) status = file.WriteBackupAt(header.size(), record.old_tail);
+  status = file.WriteAt(Part::kBackup, 0, header);
+  if (status.ok()) status = file.WriteAt(Part::kBackup, header.size(), record.old_tail);
   if (status.ok()) status = file.PublishBackup();
   if (!status.ok()) (void)file.RemoveBackup();
   return status;
 }
 
-}  // namespace
-
-RewriteBatch::RewriteBatch() = default;
-
-RewriteBatch::~RewriteBatch() {
-  // Prepared but never committed: the files are untouched, so their backups are not needed.
-  for (const Rewrite& rewrite : rewrites_) {
-    if (rewrite.Changes()) (void)rewrite.file->RemoveBackup();
+// Removes the backups of `rewrites`, but for those `keep` names. A backup that stays behind by
+// accident is recognised and removed by the next run.
+void RemoveBackups(std::span<const Rewrite> rewrites, const std::vector<bool>& keep = {}) {
+  for (std::size_t i = 0; i < rewrites.size(); ++i) {
+    if (rewrites[i].Changes() && !(i < keep.size() && keep[i])) {
+      (void)rewrites[i].file->RemoveBackup();
+    }
   }
 }
 
+}  // namespace
+
+Status ChangeSince(DiskFile& file, const FileStamp& read) {
+  FileStamp now;
+  FileStamp at_name;
+  if (Status status = file.Stamp(now); !status.ok()) return status;
+  if (!file.StampAtName(at_name).ok() || !at_name.SameFile(read)) {
+    return Status("another program replaced, renamed or removed it since it was read");
+  }
+  if (now.size != read.size) return Status("another program changed its length since it was read");
+  if (now.modified != read.modified) return Status("another program changed it since it was read");
+  return {};
+}
+
+RewriteBatch::RewriteBatch() = default;
+
+// Prepared but never committed: the files are untouched, so their backups are not needed.
+RewriteBatch::~RewriteBatch() { RemoveBackups(rewrites_); }
+
 void RewriteBatch::Add(DiskFile& file, const std::string& path, const FileStamp& read,
                        std::string_view before, std::string_view after) {
-  const Rewrite rewrite{&file, &path, &read, before, after, BackupRecord::For(before, after)};
-  if (const std::string change = ChangeSince(file, read); !change.empty()) {
-    FailOn("cannot write", path, change);
+  Rewrite rewrite{&file,  &path, &read,
+                  before, after, BackupRecord::For(file.name(), read.id, before, after)};
+  if (Status change = ChangeSince(file, read); !change.ok()) {
+    FailOn("cannot write", path, change.reason());
   }
   if (rewrite.Changes()) {
     VolumeFacts volume;
-    if (file.Volume(volume).ok() && volume.copies_on_write) {
+    if (file.Volume(Part::kFile, volume).ok() && CopiesOnWrite(volume.type)) {
       std::uint64_t needed = rewrite.Footprint();
       for (const Rewrite& other : rewrites_) {
         if (other.read->volume == read.volume && other.Changes()) needed += other.Footprint();
@@ -134,13 +177,13 @@ void RewriteBatch::Add(DiskFile& file, const std::string& path, const FileStamp&
              "cannot make its backup " + rewrite.Backup() + ": " + status.reason());
     }
   }
-  rewrites_.push_back(rewrite);
+  rewrites_.push_back(std::move(rewrite));
 }
 
 void RewriteBatch::Forget(const DiskFile& file) {
   const auto found = std::ranges::find(rewrites_, &file, &Rewrite::file);
   if (found == rewrites_.end()) return;
-  if (found->Changes()) (void)found->file->RemoveBackup();
+  RemoveBackups({&*found, 1});
   rewrites_.erase(found);
   if (rewrites_.empty()) hold_.reset();
 }
@@ -153,43 +196,52 @@ void RewriteBatch::Commit(const CommitReport& report) {
     ~Release() { batch.hold_.reset(); }
   } release{*this};
   std::vector<Rewrite> batch = std::exchange(rewrites_, {});
-  // Run raises nothing of its own, but memory may run out: then the backups stay, as a kill
-  // leaves them, and the next run puts back what needs it.
-  const std::pair<std::size_t, std::string> result = Run(batch);
-  // Told while requests to end the program still wait, so that no finished work goes unlogged.
-  const auto& [rewritten, failure] = result;
-  for (std::size_t i = 0; i < rewritten; ++i) report(i, {});
-  if (failure.empty()) return;
-  report(rewritten, failure);
-  throw RepairError(failure);
+  // Should memory run out, the backups stay, as a kill leaves them, and the next run puts back
+  // what needs it.
+  Run(batch, report);
 }
 
-std::pair<std::size_t, std::string> RewriteBatch::Run(std::vector<Rewrite>& batch) {
+void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) {
   const std::span<const Rewrite> all(batch);
-  if (Status status = Flush(all, true); !status.ok()) {
-    for (const Rewrite& rewrite : batch) {
-      if (rewrite.Changes()) (void)rewrite.file->RemoveBackup();
-    }
-    const auto first = std::ranges::find_if(batch, &Rewrite::Changes);
-    return {0, CannotWrite(*first, "cannot put its backup " + first->Backup() +
-                                       " on the disk: " + status.reason())};
+  if (Status status = Flush(all, Part::kBackup); !status.ok()) {
+    RemoveBackups(all);
+    const Rewrite& first = *std::ranges::find_if(batch, &Rewrite::Changes);
+    const std::string failure = CannotWrite(
+        first, "cannot put its backup " + first.Backup() + " on the disk: " + status.reason());
+    report(0, failure);
+    throw RepairError(failure);
   }
 
+  // From each file's last check to the end, other programs' opens of it wait, where the system
+  // lets them be held; where it doesn't, the stamps below tell what they did.
+  const struct Holding {
+    std::span<const Rewrite> all;
+    ~Holding() {
+      for (const Rewrite& rewrite : all) rewrite.file->Release();
+    }
+  } holding{all};
   std::size_t done = 0;     // files overwritten with their new content
   std::size_t touched = 0;  // and those partly overwritten
   std::string failure;
   for (; done < batch.size(); ++done) {
-    const Rewrite& rewrite = batch[done];
-    // Another program may have come by since the file was prepared.
-    if (const std::string change = ChangeSince(*rewrite.file, *rewrite.read); !change.empty()) {
-      failure = CannotWrite(rewrite, change);
+    Rewrite& rewrite = batch[done];
+    // A program reading the file is let finish first, for a moment, so that it doesn't read
+    // half of each version.
+    for (const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+         rewrite.file->Hold().kind() == Status::Kind::kHeld &&
+         std::chrono::steady_clock::now() < give_up;) {
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    if (Status change = ChangeSince(*rewrite.file, *rewrite.read); !change.ok()) {
+      failure = CannotWrite(rewrite, change.reason());
       break;
     }
     // A file that doesn't change is written back all the same, as every file of a run is, but
     // needs neither backup nor flush: its bytes on disk never differ from either version.
-    const Status status = rewrite.Changes() ? Overwrite(*rewrite.file, rewrite.offset(),
-                                                        rewrite.after.substr(rewrite.offset()))
-                                            : rewrite.file->WriteAt(0, rewrite.after);
+    Status status = rewrite.Changes() ? Overwrite(*rewrite.file, rewrite.offset(),
+                                                  rewrite.after.substr(rewrite.offset()))
+                                      : rewrite.file->WriteAt(Part::kFile, 0, rewrite.after);
+    if (status.ok()) status = rewrite.file->Stamp(rewrite.left);
     if (!status.ok()) {
       failure = CannotWrite(rewrite, status.reason());
       touched = done + 1;
@@ -198,14 +250,20 @@ std::pair<std::size_t, std::string> RewriteBatch::Run(std::vector<Rewrite>& batc
   }
   touched = std::max(touched, done);
 
+  // Whether another program wrote to a file overwritten in full since its overwrite.
+  const auto written_meanwhile = [&](std::size_t i) {
+    FileStamp now;
+    return i < done && (!batch[i].file->Stamp(now).ok() || now != batch[i].left);
+  };
+  std::vector<bool> backup_stays(batch.size(), false);
   // The files kept, counted from the first; from there on every file touched goes back.
   std::size_t kept = done;
-  if (Status status = Flush(all.first(done), false); !status.ok()) {
+  if (Status status = Flush(all.first(done), Part::kFile); !status.ok()) {
     // Which of the new contents reached the disk is unknown.
     kept = 0;
     failure = CannotWrite(*std::ranges::find_if(batch, &Rewrite::Changes), status.reason());
   } else {
-    for (std::size_t i = 0; i < done; ++i) {
+    for (std::size_t i = 0; i < done && kept == done; ++i) {
       // A program that saves by replacing the file may have read it halfway through.
       FileStamp at_name;
       const Rewrite& rewrite = batch[i];
@@ -214,100 +272,95 @@ std::pair<std::size_t, std::string> RewriteBatch::Run(std::vector<Rewrite>& batc
         kept = i;
         failure = CannotWrite(
             rewrite, "another program replaced, renamed or removed it while it was rewritten");
-        break;
+      } else if (written_meanwhile(i)) {
+        kept = i;
+        failure = CannotWrite(rewrite, "another program wrote to it while it was rewritten");
       }
     }
   }
 
-  std::vector<bool> backup_stays(batch.size(), false);
   for (std::size_t i = kept; i < touched; ++i) {
     const Rewrite& rewrite = batch[i];
     if (!rewrite.Changes()) continue;
-    if (Status status = Restore(rewrite); !status.ok()) {
+    // Putting the old bytes back would wipe out the other program's write too.
+    if (written_meanwhile(i)) {
+      if (i > kept) failure += "; another program wrote to " + Quoted(*rewrite.path) + " too";
+      failure += "; its content before the rewrite is kept in its backup " + rewrite.Backup();
+      backup_stays[i] = true;
+    } else if (Status status = Restore(rewrite); !status.ok()) {
       failure += "; putting back the original content of " + Quoted(*rewrite.path) +
                  " failed too: " + status.reason() + "; it is kept in its backup " +
                  rewrite.Backup();
       backup_stays[i] = true;
     }
   }
-  for (std::size_t i = 0; i < batch.size(); ++i) {
-    // A backup that stays behind by accident is recognised and removed by the next run.
-    if (batch[i].Changes() && !backup_stays[i]) (void)batch[i].file->RemoveBackup();
-  }
-  return {kept, failure};
+  RemoveBackups(all, backup_stays);
+  // Told while requests to end the program still wait, so that no finished work goes unlogged.
+  for (std::size_t i = 0; i < kept; ++i) report(i, {});
+  if (failure.empty()) return;
+  report(kept, failure);
+  throw RepairError(failure);
 }
 
 std::string RecoverBackup(DiskFile& file, const std::string& path, std::string& content,
                           bool write) {
-  std::optional<FoundBackup> found;
   const std::string backup = Quoted(file.backup_name());
-  if (Status status = file.ReadBackup(found); !status.ok()) {
-    CannotRepair(path, "cannot read its backup " + backup + ": " + status.reason());
+  std::optional<FoundBackup> found;
+  FileStamp stamp;
+  Judgement judgement;
+  Status status = file.OpenBackup(found);
+  if (status.ok() && found) status = file.Stamp(stamp);
+  if (status.ok() && found) {
+    const auto read = [&](std::uint64_t offset, std::uint64_t size, std::string& out) {
+      return file.ReadAt(Part::kBackup, offset, size, out);
+    };
+    status = JudgeBackup(*found, read, file.name(), stamp.id, content, judgement);
   }
+  if (!status.ok()) CannotRepair(path, "cannot read its backup " + backup + ": " + status.reason());
   if (!found) return {};
 
-  // Only a backup this program can have made for this file is used, or removed.
-  const auto refuse = [&](std::string_view why) {
-    CannotRepair(path, "its backup " + backup + " " + std::string(why) +
-                           ", as no backup this program makes is; compare the two, then move "
-                           "the backup away");
-  };
-  if (!found->regular) refuse("is not a regular file");
-  if (found->links != 1) refuse("has other names (hard links)");
-  if (!found->owner_trusted) refuse("is owned by another user");
-  if (found->others_may_write) refuse("may be changed by other users");
-  if (found->size > MemoryLimit()) {
-    CannotRepair(path, "its backup " + backup + " cannot be read: " + TooLarge(found->size));
-  }
-
-  const ParsedBackup parsed = ParseBackup(found->bytes);
-  if (parsed.state == BackupState::kUnknown) {
-    CannotRepair(path, backup +
-                           " beside it is not a backup this program made, or one a power failure "
-                           "cut short; compare the two, then move the backup away");
-  }
-  const BackupRecord& record = parsed.record;
-  const BackupMatch match = MatchBackup(content, record);
+  // Only a backup that proves it was made for this file as it is now is used, or removed.
+  const std::string compare = "; compare the two, then move the backup away";
   const auto remove = [&] {
     if (!write) return;
-    if (Status status = file.RemoveBackup(); !status.ok()) {
-      CannotRepair(path, "cannot remove its backup " + backup + ": " + status.reason());
+    if (Status removed = file.RemoveBackup(); !removed.ok()) {
+      CannotRepair(path, "cannot remove its backup " + backup + ": " + removed.reason());
     }
   };
   const std::string removed = (write ? "removed " : "would remove ") + backup;
-  switch (match) {
-    case BackupMatch::kOtherFile:
-      CannotRepair(path, "it changed after an interrupted run left its backup " + backup +
-                             "; compare the two, then move the backup away");
-    case BackupMatch::kOriginal:
+  switch (judgement.verdict) {
+    case Verdict::kUntrusted:
+      CannotRepair(path, "its backup " + backup + " " + judgement.why +
+                             ", as no backup this program makes is" + compare);
+    case Verdict::kUnknown:
+      CannotRepair(
+          path, backup + " beside it is not a backup this version of the program made" + compare);
+    case Verdict::kTooLarge:
+      CannotRepair(path, "its backup " + backup + " cannot be read: " + TooLarge(found->size));
+    case Verdict::kChanged:
+      CannotRepair(path, "it changed after an interrupted run left its backup " + backup + compare);
+    case Verdict::kUnfinished:
       remove();
-      if (parsed.state == BackupState::kHeaderOnly) {
-        return removed + ", the unfinished backup of an interrupted run; " + Quoted(path) +
-               " was not changed";
-      }
-      return removed + ", left by an interrupted run; " + Quoted(path) + " was whole";
-    case BackupMatch::kRewritten:
+      return removed + ", the unfinished backup of an interrupted run; " + Quoted(path) +
+             " was not changed";
+    case Verdict::kOriginal:
+    case Verdict::kRewritten:
       remove();
       return removed + ", left by an interrupted run; " + Quoted(path) + " was whole";
-    case BackupMatch::kInterrupted:
+    case Verdict::kInterrupted:
       break;
-  }
-  if (parsed.state == BackupState::kHeaderOnly) {
-    CannotRepair(path, "an interrupted run left it half rewritten, and its backup " + backup +
-                           " was cut short by a power failure; compare the two, then move the "
-                           "backup away");
   }
   if (write) {
     const DeferredTermination until_consistent;
-    Status status = Overwrite(file, record.offset, record.old_tail);
-    if (status.ok()) status = file.Flush();
-    if (!status.ok()) {
+    Status put_back = Overwrite(file, judgement.record.offset, judgement.tail);
+    if (put_back.ok()) put_back = file.Flush(Part::kFile);
+    if (!put_back.ok()) {
       CannotRepair(path, "putting it back from its backup " + backup +
-                             ", left by an interrupted run, failed: " + status.reason());
+                             ", left by an interrupted run, failed: " + put_back.reason());
     }
     remove();
   }
-  content = RestoredContent(content, record);
+  content = RestoredContent(content, judgement);
   return (write ? "put back " : "would put back ") + Quoted(path) + " from its backup " + backup +
          ", left by an interrupted run";
 }

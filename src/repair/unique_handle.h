@@ -1,40 +1,62 @@
 #pragma once
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <utility>
 
 namespace plindor::repair {
 
-// Owns a Win32 file handle; closing it is the destructor's job unless Release() hands it over
-// first.
-class UniqueHandle final {
+// Owns one of the system's handles; closing it is the destructor's job unless Release() hands
+// it over first. `Traits` names the empty value and how to close one.
+template <typename Traits>
+class Unique final {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(UniqueHandle&& other) noexcept
-      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+  using Value = typename Traits::Value;
+
+  Unique() = default;
+  explicit Unique(Value value) : value_(value) {}
+  Unique(Unique&& other) noexcept : value_(other.Release()) {}
+  Unique& operator=(Unique&& other) noexcept {
     if (this != &other) {
       Reset();
-      handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+      value_ = other.Release();
     }
     return *this;
   }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { Reset(); }
+  Unique(const Unique&) = delete;
+  Unique& operator=(const Unique&) = delete;
+  ~Unique() { Reset(); }
 
-  HANDLE get() const { return handle_; }
-  explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+  Value get() const { return value_; }
+  explicit operator bool() const { return value_ != Traits::Empty(); }
+  Value Release() { return std::exchange(value_, Traits::Empty()); }
   void Reset() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
+    if (*this) Traits::Close(value_);
+    value_ = Traits::Empty();
   }
 
  private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  Value value_ = Traits::Empty();
 };
+
+#ifdef _WIN32
+struct HandleTraits {
+  using Value = HANDLE;
+  static Value Empty() { return INVALID_HANDLE_VALUE; }
+  static void Close(Value handle) { ::CloseHandle(handle); }
+};
+using UniqueHandle = Unique<HandleTraits>;
+#else
+struct FdTraits {
+  using Value = int;
+  static Value Empty() { return -1; }
+  static void Close(Value fd) { ::close(fd); }
+};
+using UniqueFd = Unique<FdTraits>;
+#endif
 
 }  // namespace plindor::repair

@@ -1,6 +1,7 @@
 // The rewrite's protocol at its edges: a flush failing at each of its steps, another program
 // replacing a form in the middle of its rewrite, a reader during the rewrite, and a request to
 // end the program while a batch is committed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,7 +12,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "fault_scenario.h"
 #include "repair/disk_file_system.h"
@@ -46,8 +49,18 @@ TEST(FlushFailure, AtAnyStepLeavesEveryFileWholeAndTheLogTrue) {
     repair::DiskFileSystem files;
     ASSERT_EQ(scenario.Run(files), "");
     flushes = counting.calls();
+    // Nothing is flushed twice; a file system's own flush comes once for the backups and once
+    // for the files.
+    std::map<std::tuple<std::string, std::uint64_t, std::uint64_t>, int> times;
+    for (const FlushFault::Flushed& call : counting.flushed()) {
+      const bool whole = call.call == "syncfs";
+      const int limit = whole ? 2 : 1;
+      EXPECT_LE(++times[std::tuple(call.call, call.device, whole ? 0 : call.inode)], limit)
+          << call.call << " of " << call.device << ":" << call.inode;
+    }
   }
   ASSERT_GE(flushes, 2u);
+  ASSERT_LE(flushes, 2 * kFiles.size() + 1) << "each file, backup and folder at most once";
   for (std::size_t failing = 1; failing <= flushes; ++failing) {
     TempDir dir;
     ProjectScenario scenario(dir.path(), 20000);
@@ -133,6 +146,86 @@ TEST(ReaderDuringTheRewrite, SeesTheOldLengthBeforeTheFirstNewByte) {
   }
   EXPECT_EQ(seen, old_size);
   scenario.Expect(Outcome::kRepaired, false);
+}
+
+// Whether a run may hold files in `folder` against other programs' opens: the system may lack
+// leases, or the user the right to take them.
+bool LeasesWork(const fs::path& folder) {
+  const fs::path probe = folder / "lease-probe";
+  WriteFile(probe, "x");
+  const int fd = ::open(probe.c_str(), O_RDWR | O_CLOEXEC);
+  const bool works =
+      fd >= 0 && ::fcntl(fd, F_SETSIG, SIGURG) == 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
+  if (fd >= 0) ::close(fd);
+  fs::remove(probe);
+  return works;
+}
+
+// Another program that opens a form in the middle of its rewrite waits until the form is whole
+// and on the disk: a reader gets the new content, never half of each, and an append lands
+// after it.
+TEST(OtherProgramsDuringTheRewrite, WaitUntilTheFormIsWhole) {
+  const TempDir dir;
+  if (!LeasesWork(dir.path())) GTEST_SKIP() << "files can't be held against others' opens here";
+  for (const bool reading : {true, false}) {
+    ProjectScenario scenario(dir.path(), 20000);
+    const std::string b = scenario.b_path().string();
+    int seen[2];
+    ASSERT_EQ(::pipe(seen), 0);
+    pid_t other = -1;
+    WritePlan plan{.file = "B.frm"};
+    plan.meanwhile = [&](int) {
+      other = ::fork();
+      if (other != 0) return;
+      const int fd = ::open(b.c_str(), reading ? O_RDONLY : O_WRONLY | O_APPEND);
+      char buffer[65536];
+      for (ssize_t n; reading && fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        (void)!::write(seen[1], buffer, static_cast<std::size_t>(n));
+      }
+      ::_exit(reading || (fd >= 0 && ::write(fd, "appended\r\n", 10) == 10) ? 0 : 1);
+    };
+    {
+      const WriteFault fault(plan);
+      repair::DiskFileSystem files;
+      EXPECT_EQ(scenario.Run(files), "");
+    }
+    ::close(seen[1]);
+    std::string read;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(seen[0], buffer, sizeof buffer)) > 0;) {
+      read.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(seen[0]);
+    int status = -1;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_EQ(status, 0);
+    const std::string repaired = Repaired(scenario.b());
+    EXPECT_EQ(reading ? read : ReadFile(b), reading ? repaired : repaired + "appended\r\n");
+  }
+}
+
+// A program that had the form open before the run can't be made to wait: a write of its
+// during the rewrite is kept, with the backup, and the run says so; the forms after go back.
+TEST(OtherProgramsDuringTheRewrite, AWriteThatCouldNotWaitIsKeptAndReported) {
+  const TempDir dir;
+  ProjectScenario scenario(dir.path(), 20000);
+  const int held = ::open(scenario.b_path().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  WritePlan plan{.file = "C.frm"};
+  plan.meanwhile = [&](int) { ASSERT_EQ(::write(held, "appended\r\n", 10), 10); };
+  std::string message;
+  {
+    const WriteFault fault(plan);
+    repair::DiskFileSystem files;
+    message = scenario.Run(files);
+  }
+  ::close(held);
+  EXPECT_EQ(message,
+            "cannot write \"B.frm\": another program wrote to it while it was rewritten; its "
+            "content before the rewrite is kept in its backup \"B.frm.plindor-backup\"");
+  EXPECT_EQ(ReadFile(scenario.b_path()), Repaired(scenario.b()) + "appended\r\n");
+  EXPECT_TRUE(fs::exists(scenario.b_backup()));
+  scenario.Expect(Outcome::kAnything, true);
 }
 
 // A request to end the program during a commit waits until the files are consistent and the

@@ -113,6 +113,19 @@ TEST(UnwritableForm, FormOnReadOnlyMountIsLeftAsItWas) {
   scenario.Expect(Outcome::kOriginal, true);
 }
 
+// Root may write any file, but a form its owner may not write is left to whoever marked it so,
+// as source control marks the files it has not handed out.
+TEST(UnwritableForm, ReadOnlyFormIsLeftAsItWasEvenForRoot) {
+  const TempDir dir;
+  ProjectScenario scenario(dir.path(), 5000);
+  namespace fs = std::filesystem;
+  fs::permissions(scenario.b_path(), fs::perms::owner_write | fs::perms::group_write,
+                  fs::perm_options::remove);
+  repair::DiskFileSystem files;
+  EXPECT_EQ(scenario.Run(files), "cannot write \"B.frm\": it is read-only");
+  scenario.Expect(Outcome::kOriginal, true);
+}
+
 struct ChangeCase {
   std::string name;
   std::function<void(const std::filesystem::path&)> change;

@@ -26,19 +26,17 @@ struct ArmedPlan {
 std::optional<ArmedPlan> armed;
 
 // Backups are written before they get a name: whether each unnamed file written is the backup
-// of the plan's file, told by its header's old length at its first write.
+// of the plan's file, told by the file name its header holds, at its first write.
 std::map<int, bool> backup_of_file;
 
-bool IsBackupOf(int fd, std::string_view folder, const std::string& form, const void* data,
-                size_t size, off_t offset) {
-  constexpr std::size_t kOldSizeAt = 32;  // after the magic, the version and the offset
-  if (offset == 0 && size >= kOldSizeAt + 8) {
-    std::uint64_t old_size = 0;
-    std::memcpy(&old_size, static_cast<const char*>(data) + kOldSizeAt, 8);
-    struct stat info {};
-    const std::string path = std::string(folder) + "/" + form;
+bool IsBackupOf(int fd, const std::string& form, const void* data, size_t size, off_t offset) {
+  constexpr std::size_t kNameSizeAt = 80;  // after the magic and eight numbers
+  if (offset == 0 && size >= kNameSizeAt + 8) {
+    std::uint64_t name_size = 0;
+    std::memcpy(&name_size, static_cast<const char*>(data) + kNameSizeAt, 8);
     backup_of_file[fd] =
-        ::stat(path.c_str(), &info) == 0 && static_cast<std::uint64_t>(info.st_size) == old_size;
+        size >= kNameSizeAt + 8 + name_size &&
+        std::string_view(static_cast<const char*>(data) + kNameSizeAt + 8, name_size) == form;
   }
   return backup_of_file[fd];
 }
@@ -54,8 +52,7 @@ bool IsFile(int fd, const std::string& name, const void* data, size_t size, off_
   const std::size_t unnamed = path.rfind("/#");
   if (name.ends_with(kSuffix) && unnamed != std::string_view::npos &&
       path.ends_with(" (deleted)")) {
-    return IsBackupOf(fd, path.substr(0, unnamed), name.substr(0, name.size() - kSuffix.size()),
-                      data, size, offset);
+    return IsBackupOf(fd, name.substr(0, name.size() - kSuffix.size()), data, size, offset);
   }
   return path.ends_with("/" + name);
 }
@@ -66,7 +63,7 @@ std::function<void()> during_read;
 // The flush that fails, counted from 1; 0 when no FlushFault is armed.
 std::size_t flush_fails_at = 0;
 std::size_t flushes = 0;
-std::vector<std::uint64_t> flushed_devices;
+std::vector<FlushFault::Flushed> flushed_files;
 
 }  // namespace
 
@@ -84,17 +81,17 @@ void AfterRead(int fd) {
 FlushFault::FlushFault(std::size_t fail_at) {
   flush_fails_at = fail_at;
   flushes = 0;
-  flushed_devices.clear();
+  flushed_files.clear();
 }
 FlushFault::~FlushFault() { flush_fails_at = 0; }
 std::size_t FlushFault::calls() const { return flushes; }
-const std::vector<std::uint64_t>& FlushFault::devices() const { return flushed_devices; }
+const std::vector<FlushFault::Flushed>& FlushFault::flushed() const { return flushed_files; }
 
 // Whether this flush, of `fd`'s file system, is the one that fails.
-bool FlushFails(int fd) {
+bool FlushFails(const char* call, int fd) {
   if (flush_fails_at == 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) == 0) flushed_devices.push_back(info.st_dev);
+  if (::fstat(fd, &info) == 0) flushed_files.push_back({call, info.st_dev, info.st_ino});
   return ++flushes == flush_fails_at;
 }
 
@@ -136,13 +133,13 @@ extern "C" int __real_fsync(int fd);
 extern "C" int __real_fdatasync(int fd);
 extern "C" int __real_syncfs(int fd);
 
-#define PLINDOR_FLUSH_WRAPPER(name)         \
-  extern "C" int __wrap_##name(int fd) {    \
-    if (plindor::testing::FlushFails(fd)) { \
-      errno = EIO;                          \
-      return -1;                            \
-    }                                       \
-    return __real_##name(fd);               \
+#define PLINDOR_FLUSH_WRAPPER(name)                \
+  extern "C" int __wrap_##name(int fd) {           \
+    if (plindor::testing::FlushFails(#name, fd)) { \
+      errno = EIO;                                 \
+      return -1;                                   \
+    }                                              \
+    return __real_##name(fd);                      \
   }
 PLINDOR_FLUSH_WRAPPER(fsync)
 PLINDOR_FLUSH_WRAPPER(fdatasync)

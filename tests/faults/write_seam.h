@@ -49,8 +49,12 @@ class FlushFault final {
   FlushFault& operator=(const FlushFault&) = delete;
   ~FlushFault();
   std::size_t calls() const;
-  // The devices of the file systems the flushes reached, in order.
-  const std::vector<std::uint64_t>& devices() const;
+  // What each flush reached, in order: the call, and the device and inode of what it was given.
+  struct Flushed {
+    std::string call;
+    std::uint64_t device, inode;
+  };
+  const std::vector<Flushed>& flushed() const;
 };
 
 // Arms `plan` for its lifetime.

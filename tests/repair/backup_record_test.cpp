@@ -2,62 +2,139 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace plindor::repair {
 namespace {
 
-const std::string kBefore = "keep this part; old tail of the file\r\n";
-const std::string kAfter = "keep this part; the new, longer tail of the file\r\n";
+constexpr std::uint64_t kPage = BackupRecord::kPage;
 
-std::string Encoded(const BackupRecord& record) {
+// A form of a few pages whose repair, near its start, moves every later byte.
+std::string Form(std::string_view library) {
+  std::string form = "VERSION 5.00\r\nBegin " + std::string(library) + ".ListView L\r\n";
+  for (int i = 0; form.size() < 3 * kPage + 500; ++i) {
+    form += "   Caption = \"Row " + std::to_string(i) + "\"\r\n";
+  }
+  return form;
+}
+const std::string kOld = Form("ComctlLib");
+const std::string kNew = Form("MSComctlLib");  // longer
+const std::string kName = "F0.frm";
+constexpr std::uint64_t kId = 42;
+
+std::string Backup(std::string_view before, std::string_view after, const std::string& name = kName,
+                   std::uint64_t id = kId) {
+  const BackupRecord record = BackupRecord::For(name, id, before, after);
   return EncodeBackupHeader(record) + std::string(record.old_tail);
 }
 
-TEST(BackupRecordTest, HoldsTheOldBytesFromTheFirstChangeAndReadsBackWhole) {
-  const BackupRecord record = BackupRecord::For(kBefore, kAfter);
-  EXPECT_EQ(record.offset, kBefore.find("old"));
-  EXPECT_EQ(record.old_tail, "old tail of the file\r\n");
-  const std::string bytes = Encoded(record);
-  const ParsedBackup parsed = ParseBackup(bytes);
-  ASSERT_EQ(parsed.state, BackupState::kValid);
-  EXPECT_EQ(parsed.record.old_tail, record.old_tail);
-  EXPECT_EQ(RestoredContent(kAfter, parsed.record), kBefore);
+// What a rewrite from `before` to `after` killed after writing up to `cut` leaves: the new
+// bytes up to there, the old ones after, and the length not yet cut to the new one.
+std::string CutShort(std::string_view before, std::string_view after, std::size_t cut) {
+  std::string torn(after.substr(0, cut));
+  if (cut < before.size()) torn += before.substr(cut);
+  return torn;
 }
 
-// A backup cut short, or damaged, never passes for one to restore from; one whose header is
-// intact still tells what the file held.
-TEST(BackupRecordTest, AnyUnfinishedBackupIsKnownAsSuch) {
-  const std::string bytes = Encoded(BackupRecord::For(kBefore, kAfter));
-  const std::size_t header = bytes.size() - (kBefore.size() - kBefore.find("old"));
-  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
-    EXPECT_EQ(ParseBackup(bytes.substr(0, cut)).state,
-              cut < header ? BackupState::kUnknown : BackupState::kHeaderOnly)
-        << cut;
-  }
-  EXPECT_EQ(ParseBackup(std::string(bytes.size(), '\0')).state, BackupState::kUnknown);
-  for (std::size_t at = 16; at < bytes.size(); at += 7) {
-    std::string damaged = bytes;
-    damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
-    EXPECT_EQ(ParseBackup(damaged).state,
-              at < header ? BackupState::kUnknown : BackupState::kHeaderOnly)
-        << at;
-  }
-  const ParsedBackup header_only = ParseBackup(bytes.substr(0, header + 2));
-  EXPECT_EQ(MatchBackup(kBefore, header_only.record), BackupMatch::kOriginal);
-  EXPECT_EQ(ParseBackup("Notes about Main.frm\n").state, BackupState::kUnknown);
+struct Case {
+  std::string what;
+  std::string content;  // the file as found
+  std::string backup;   // the bytes under the backup's name
+  Verdict verdict;
+  FoundBackup found = {};  // its facts; size filled in from `backup`
+};
+
+Judgement Judge(const Case& row, std::uint64_t* read_up_to = nullptr) {
+  FoundBackup found = row.found;
+  found.size = row.backup.size();
+  const BackupReader read = [&](std::uint64_t offset, std::uint64_t size, std::string& out) {
+    EXPECT_TRUE(found.regular && found.links == 1 && found.owner_trusted && !found.others_may_write)
+        << "read before it was trusted";
+    if (read_up_to) *read_up_to = std::max(*read_up_to, offset + size);
+    out = row.backup.substr(std::min<std::size_t>(offset, row.backup.size()), size);
+    return Status();
+  };
+  Judgement judgement;
+  EXPECT_TRUE(JudgeBackup(found, read, kName, kId, row.content, judgement).ok());
+  return judgement;
 }
 
-TEST(BackupRecordTest, TellsHowTheFileRelatesToTheBackup) {
-  const BackupRecord record = BackupRecord::For(kBefore, kAfter);
-  const std::size_t offset = kBefore.find("old");
-  EXPECT_EQ(MatchBackup(kBefore, record), BackupMatch::kOriginal);
-  EXPECT_EQ(MatchBackup(kAfter, record), BackupMatch::kRewritten);
-  EXPECT_EQ(MatchBackup(kAfter.substr(0, offset + 3) + kBefore.substr(offset + 3), record),
-            BackupMatch::kInterrupted);
-  EXPECT_EQ(MatchBackup(kAfter.substr(0, offset), record), BackupMatch::kInterrupted);
-  EXPECT_EQ(MatchBackup("KEEP" + kAfter.substr(4), record), BackupMatch::kOtherFile);
-  EXPECT_EQ(MatchBackup("keep", record), BackupMatch::kOtherFile);
+constexpr FoundBackup kOurs{0, true, 1, true, false};
+
+// Every state a kill or a power cut can leave a rewrite in is told apart from every state it
+// can't: those are a person's business.
+TEST(BackupRecordTest, TellsWhatALeftoverBackupProves) {
+  const std::string backup = Backup(kOld, kNew);
+  const std::string header = EncodeBackupHeader(BackupRecord::For(kName, kId, kOld, kNew));
+  std::string edited_end = kOld;
+  edited_end.insert(kOld.size() - 10, "X");
+  std::string edited_start = kNew;
+  edited_start[3] = 'x';
+  std::vector<Case> cases = {
+      {"old", kOld, backup, Verdict::kOriginal, kOurs},
+      {"new", kNew, backup, Verdict::kRewritten, kOurs},
+      {"edited since, near its end", edited_end, backup, Verdict::kChanged, kOurs},
+      {"edited since, before the change", edited_start, backup, Verdict::kChanged, kOurs},
+      {"another file's", kOld, Backup(kOld, kNew, kName, kId + 1), Verdict::kChanged, kOurs},
+      {"found under another name", kOld, Backup(kOld, kNew, "F1.frm"), Verdict::kChanged, kOurs},
+      {"empty", kOld, "", Verdict::kUnfinished, kOurs},
+      {"zeroed by a power cut", kOld, std::string(40, '\0'), Verdict::kUnfinished, kOurs},
+      {"longer than it declares", kOld, backup + "x", Verdict::kUntrusted, kOurs},
+      {"someone's notes", kOld, "Notes about F0.frm\n", Verdict::kUnknown, kOurs},
+      {"zeros as long as a header", kOld, std::string(header.size(), '\0'), Verdict::kUnknown,
+       kOurs},
+      {"not a regular file", kOld, backup, Verdict::kUntrusted, {0, false, 1, true, false}},
+      {"with other names", kOld, backup, Verdict::kUntrusted, {0, true, 2, true, false}},
+      {"another user's", kOld, backup, Verdict::kUntrusted, {0, true, 1, false, false}},
+      {"writable by others", kOld, backup, Verdict::kUntrusted, {0, true, 1, true, true}},
+  };
+  for (std::size_t cut = 1; cut < header.size(); cut += 7) {
+    cases.push_back({"cut inside its header at " + std::to_string(cut), kNew, backup.substr(0, cut),
+                     Verdict::kUnfinished, kOurs});
+  }
+  for (std::size_t cut = header.size(); cut < backup.size(); cut += 301) {
+    cases.push_back({"cut in its old bytes at " + std::to_string(cut), kOld, backup.substr(0, cut),
+                     Verdict::kUnfinished, kOurs});
+    cases.push_back({"cut at " + std::to_string(cut) + ", the file no longer old", kNew,
+                     backup.substr(0, cut), Verdict::kChanged, kOurs});
+  }
+  std::string damaged = backup;
+  damaged[header.size() / 2] ^= 0x20;
+  cases.push_back({"damaged in its header", kOld, damaged, Verdict::kUnknown, kOurs});
+  // Both ways: a growing rewrite passes the old length, a shrinking one has yet to be cut.
+  for (const auto& [before, after] : {std::pair{kOld, kNew}, std::pair{kNew, kOld}}) {
+    const std::uint64_t offset = BackupRecord::For(kName, kId, before, after).offset;
+    for (std::uint64_t cut = offset - offset % kPage + kPage; cut <= after.size(); cut += kPage) {
+      cases.push_back({"killed at " + std::to_string(cut) + " of " + std::to_string(after.size()),
+                       CutShort(before, after, cut), Backup(before, after), Verdict::kInterrupted,
+                       kOurs});
+    }
+    cases.push_back({"killed before the cut to " + std::to_string(after.size()),
+                     CutShort(before, after, after.size()), Backup(before, after),
+                     after.size() < before.size() ? Verdict::kInterrupted : Verdict::kRewritten,
+                     kOurs});
+    // A page written halfway is nothing a rewrite leaves.
+    cases.push_back({"torn inside a page", CutShort(before, after, kPage + 100),
+                     Backup(before, after), Verdict::kChanged, kOurs});
+  }
+
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.what);
+    std::uint64_t read_up_to = 0;
+    const Judgement judgement = Judge(row, &read_up_to);
+    EXPECT_EQ(judgement.verdict, row.verdict);
+    EXPECT_LE(read_up_to, backup.size() + kPage) << "read beyond what it declares";
+    if (row.verdict == Verdict::kInterrupted) {
+      EXPECT_EQ(RestoredContent(row.content, judgement), row.backup == backup ? kOld : kNew);
+    }
+  }
+}
+
+TEST(BackupRecordTest, NothingToBackUpWhenNothingChanges) {
+  EXPECT_FALSE(BackupRecord::For(kName, kId, kOld, kOld).Changes());
+  EXPECT_TRUE(BackupRecord::For(kName, kId, kOld, kOld + "\r\n").Changes());
+  EXPECT_TRUE(BackupRecord::For(kName, kId, kOld, kOld.substr(1)).Changes());
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "disk_file_system_fixture.h"
 #include "expect_repair_error.h"
 #include "memory_file_system.h"
-#include "repair/backup_record.h"
 #include "repair/deferred_termination.h"
 #include "repair/disk_file_system.h"
 #include "temp_dir.h"
@@ -104,7 +103,7 @@ TEST_F(PosixDiskFileSystemTest, PermissionDeniedIsReportedAndTheFileKept) {
       },
       ::testing::ExitedWithCode(0),
       "^cannot open \".*unreadable.frm\" for reading: Permission denied\\|"
-      "cannot open \".*read-only.frm\" for writing: Permission denied$");
+      "cannot write \".*read-only.frm\": it is read-only$");
   EXPECT_EQ(ReadFile(read_only), "keep me");
 }
 
@@ -178,8 +177,8 @@ TEST_F(PosixDiskFileSystemTest, BackupThisProgramCannotHaveMadeIsRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant a file as another user";
   const std::string form = dir / "Main.frm";
   const std::string backup = Backup(form);
-  const BackupRecord record = BackupRecord::For("", "planted");
-  const std::string planted = EncodeBackupHeader(record);
+  WriteFile(form, kOld);
+  const std::string planted = BackupFor(form, "", kOld);
   struct Row {
     const char* why;
     void (*plant)(const std::string& backup, const std::string& bytes);
@@ -287,7 +286,8 @@ TEST_F(PosixDiskFileSystemTest, NameSwappedForAFifoNeverOpensIt) {
   EXPECT_FALSE(fifo_opened);
 }
 
-// A sparse form, or backup, larger than memory can hold fails with its size, leaving nothing.
+// A sparse form larger than memory can hold fails with its size, leaving nothing; a backup as
+// large is refused unread.
 TEST_F(PosixDiskFileSystemTest, FileTooLargeForMemoryFailsWithItsSize) {
   const std::uint64_t huge = std::uint64_t{64} << 30;
   const std::string form = dir / "Big.frm";
@@ -299,11 +299,11 @@ TEST_F(PosixDiskFileSystemTest, FileTooLargeForMemoryFailsWithItsSize) {
   WriteFile(form, kOld);
   WriteFile(Backup(form), "");
   fs::resize_file(Backup(form), huge);
+  // Judged by its first bytes, not read whole.
   EXPECT_REPAIR_ERROR(files.OpenForRepair("", form),
                       "cannot repair \"" + form +
-                          "\": its backup \"Big.frm.plindor-backup\" cannot be read: it is too "
-                          "large to hold in memory (" +
-                          std::to_string(huge) + " bytes)");
+                          "\": \"Big.frm.plindor-backup\" beside it is not a backup this version "
+                          "of the program made; compare the two, then move the backup away");
   EXPECT_EQ(ReadFile(form), kOld);
   EXPECT_EQ(fs::file_size(Backup(form)), huge);
 }

@@ -2,6 +2,9 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +18,7 @@
 
 #include "expect_repair_error.h"
 #include "memory_file_system.h"
+#include "disk_file_system_fixture.h"
 #include "repair/backup_record.h"
 #include "repair/disk_file_system.h"
 #include "repair/repair_error.h"
@@ -98,9 +102,11 @@ TEST_P(Win32PathTest, FindsTheFileWindowsWouldFind) {
   const auto& [name, on_disk, given] = GetParam();
   const std::filesystem::path file = dir_.path() / FromUtf8(on_disk);
   WriteFile(file, "old\r\n");
-  const auto repair = files_.OpenForRepair(Utf8(dir_.path()), given);
-  EXPECT_EQ(repair->Read(), "old\r\n");
-  testing::Rewrite(files_, *repair, "new\r\n");
+  {
+    const auto repair = files_.OpenForRepair(Utf8(dir_.path()), given);
+    EXPECT_EQ(repair->Read(), "old\r\n");
+    testing::Rewrite(files_, *repair, "new\r\n");
+  }
   EXPECT_EQ(ReadFile(file), "new\r\n");
 }
 
@@ -149,7 +155,7 @@ TEST_F(Win32DiskFileSystemTest, RepairsAProjectWithBackslashEntries) {
   EXPECT_EQ(ReadFile(dir_.path() / "Box.ctl"), new_object + "\r\n");
 }
 
-TEST_F(Win32DiskFileSystemTest, ReadOnlyFileFailsToOpenForWritingAndStaysIntact) {
+TEST_F(Win32DiskFileSystemTest, ReadOnlyFileIsRefusedAndStaysIntact) {
   const std::string path = dir_ / "Main.frm";
   WriteFile(path, "kept\r\n");
   const std::wstring wide = std::filesystem::path(path).wstring();
@@ -158,25 +164,25 @@ TEST_F(Win32DiskFileSystemTest, ReadOnlyFileFailsToOpenForWritingAndStaysIntact)
   const std::string message = testing::RepairErrorOf([&] { files_.OpenForRepair("", path); });
   ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-  const std::string prefix = "cannot open \"" + path + "\" for writing: ";
-  ASSERT_GT(message.size(), prefix.size()) << message;
-  EXPECT_EQ(message.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(message, "cannot write \"" + path + "\": it is read-only");
   EXPECT_EQ(ReadFile(path), "kept\r\n");
 }
 
-// Another run waits its turn while the file is held; others may read it meanwhile, but not
-// write to it.
-TEST_F(Win32DiskFileSystemTest, AFileHeldForRepairCanBeReadButNotWrittenByOthers) {
+// Another run waits its turn while the file is held; no other program may write it meanwhile,
+// nor read it halfway through its rewrite.
+TEST_F(Win32DiskFileSystemTest, AFileHeldForRepairIsNeitherReadNorWrittenByOthers) {
   const std::string path = dir_ / "Main.frm";
   const std::wstring wide = std::filesystem::path(path).wstring();
   WriteFile(path, "old\r\n");
   auto held = files_.OpenForRepair("", path);
-  const HANDLE writer = ::CreateFileW(wide.c_str(), GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
-  if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
-  EXPECT_EQ(ReadFile(path), "old\r\n");
+  for (const DWORD access : {DWORD{GENERIC_WRITE}, DWORD{GENERIC_READ}}) {
+    const HANDLE other = ::CreateFileW(wide.c_str(), access,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE) << access;
+    EXPECT_EQ(::GetLastError(), DWORD{ERROR_SHARING_VIOLATION}) << access;
+    if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
+  }
 
   std::thread second_run([&] {
     DiskFileSystem other;
@@ -188,6 +194,33 @@ TEST_F(Win32DiskFileSystemTest, AFileHeldForRepairCanBeReadButNotWrittenByOthers
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   held.reset();
   second_run.join();
+}
+
+// A backup others may change could put their bytes into the form: it is refused, untouched.
+TEST_F(Win32DiskFileSystemTest, BackupOthersMayChangeIsRefused) {
+  const std::string form = Utf8(dir_.path() / "Main.frm");
+  WriteFile(form, "old\r\n");
+  const std::string bytes = BackupFor(dir_.path() / "Main.frm", "old\r\n", "new\r\n");
+  WriteFile(form + ".plindor-backup", bytes);
+  PSECURITY_DESCRIPTOR everyone = nullptr;
+  PACL anyone_may_write = nullptr;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:(A;;FA;;;WD)", SDDL_REVISION_1, &everyone, nullptr));
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(everyone, &present, &anyone_may_write, &defaulted));
+  std::wstring backup = (dir_.path() / "Main.frm.plindor-backup").wstring();
+  EXPECT_EQ(::SetNamedSecurityInfoW(backup.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, anyone_may_write, nullptr),
+            DWORD{ERROR_SUCCESS});
+  ::LocalFree(everyone);
+  EXPECT_REPAIR_ERROR(files_.OpenForRepair("", form),
+                      "cannot repair \"" + form +
+                          "\": its backup \"Main.frm.plindor-backup\" may be changed by other "
+                          "users, as no backup this program makes is; compare the two, then move "
+                          "the backup away");
+  EXPECT_EQ(ReadFile(form), "old\r\n");
+  EXPECT_EQ(ReadFile(form + ".plindor-backup"), bytes);
 }
 
 // Reasons the system words itself are only checked for being there; their wording depends on
