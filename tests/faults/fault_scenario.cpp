@@ -1,17 +1,12 @@
 #include "fault_scenario.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <stdexcept>
 
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "memory_file_system.h"
-#include "repair/deferred_termination.h"
 #include "repair/repair_error.h"
 #include "repair/repairer.h"
 #include "repair/rules.h"
@@ -119,47 +114,6 @@ void ProjectScenario::Expect(Outcome b, bool failed) const {
     EXPECT_EQ(ReadFile(folder_ / "C.frm"), Repaired(c_));
     EXPECT_EQ(log_, head + "   fixing C.frm\r\n");
   }
-}
-
-std::string RunInChild(ProjectScenario& scenario, const std::function<std::string()>& set_up) {
-  int fds[2];
-  if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(fds[0]);
-    std::string report = set_up();
-    if (report.empty()) {
-      repair::GuardTermination();
-      repair::DiskFileSystem files;
-      report = scenario.Run(files);
-    }
-    report += '\0';
-    report += scenario.log();
-    const char* data = report.data();
-    std::size_t left = report.size();
-    while (left > 0) {
-      const ssize_t n = ::write(fds[1], data, left);
-      if (n <= 0) break;
-      data += n;
-      left -= static_cast<std::size_t>(n);
-    }
-    ::_exit(0);
-  }
-  ::close(fds[1]);
-  std::string report;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) {
-    report.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fds[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
-  const std::size_t split = report.find('\0');
-  if (split == std::string::npos) return report;
-  scenario.set_log(report.substr(split + 1));
-  return report.substr(0, split);
 }
 
 }  // namespace plindor::testing

@@ -47,11 +47,6 @@ class ProjectScenario final {
   std::string log_;
 };
 
-// Runs the repair on the disk in a child process, after `set_up` there (which returns why it
-// could not set up, or ""), and returns the engine's message, or what `set_up` returned; the
-// child's log goes to the scenario.
-std::string RunInChild(ProjectScenario& scenario, const std::function<std::string()>& set_up);
-
 // The disk, with a hook that runs right before the files the repair has read and prepared are
 // rewritten, once for each of them: how a test changes a file, or arms a fault, at that moment.
 class HookedFileSystem final : public repair::FileSystem {
