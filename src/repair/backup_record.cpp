@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <thread>
+#include <future>
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -14,9 +14,9 @@ namespace {
 // Text, so that a person who opens the file sees what it is.
 constexpr std::string_view kMagic = "PLINDOR BACKUP\r\n";
 constexpr std::uint64_t kVersion = 2;
-// Magic, version, the header's size, the record's six numbers and the name's length; then the
+// Magic, version, the header's size, the record's seven numbers and the name's length; then the
 // name, the page hashes, and the hash of everything before it.
-constexpr std::size_t kFixedSize = kMagic.size() + 9 * 8;
+constexpr std::size_t kFixedSize = kMagic.size() + 10 * 8;
 // Names are far shorter: a longer one is not ours.
 constexpr std::uint64_t kMaxName = 4096;
 constexpr std::uint64_t kPage = BackupRecord::kPage;
@@ -68,6 +68,7 @@ Verdict Match(std::string_view content, const BackupRecord& record, std::string_
       Hash(Slice(content, 0, record.offset)) != record.prefix_hash) {
     return Verdict::kChanged;
   }
+  const std::uint64_t old_end_page = FirstPage(record.old_size);
   bool all_old = size == record.old_size;
   bool all_new = size == record.new_size;
   std::size_t k = 0;
@@ -78,13 +79,16 @@ Verdict Match(std::string_view content, const BackupRecord& record, std::string_
       return end <= record.old_size &&
              Slice(content, at, end) == Slice(tail, at - record.offset, end - record.offset);
     };
-    // The page of the new end, before the cut to the new length, ends in old bytes.
+    // The page of the new end, before the cut to the new length, ends in old bytes; the page of
+    // the old end may hold new bytes up to it, when a power cut kept them but not the length.
     const std::uint64_t new_end = std::min(end, record.new_size);
     const bool old = old_from(from);
-    const bool now = k < record.new_pages.size() &&
-                     new_end == std::min(page + kPage, record.new_size) &&
-                     Hash(Slice(content, page, new_end)) == record.new_pages[k] &&
-                     (new_end == end || old_from(new_end));
+    const bool now =
+        (k < record.new_pages.size() && new_end == std::min(page + kPage, record.new_size) &&
+         Hash(Slice(content, page, new_end)) == record.new_pages[k] &&
+         (new_end == end || old_from(new_end))) ||
+        (page == old_end_page && end == record.old_size && size < record.new_size &&
+         Hash(Slice(content, page, end)) == record.old_end_hash);
     if (!old && !now) return Verdict::kChanged;
     all_old = all_old && old;
     all_new = all_new && now;
@@ -107,22 +111,19 @@ BackupRecord BackupRecord::For(std::string name, std::uint64_t id, std::string_v
   if (!record.Changes()) return record;
   record.prefix_hash = Hash(Slice(before, 0, record.offset));
   record.old_tail = Slice(before, record.offset, before.size());
-  const auto hash_pages = [&] {
-    record.new_pages.resize(static_cast<std::size_t>(PageCount(record.offset, after.size())));
-    for (std::size_t k = 0; k < record.new_pages.size(); ++k) {
-      const std::uint64_t page = FirstPage(record.offset) + k * kPage;
-      record.new_pages[k] = Hash(Slice(after, page, std::min(page + kPage, record.new_size)));
-    }
-  };
-  // A large file's old and new bytes are hashed at once.
-  if (record.old_tail.size() < (std::size_t{4} << 20)) {
-    record.old_tail_hash = Hash(record.old_tail);
-    hash_pages();
-    return record;
+  if (record.old_size < record.new_size) {
+    record.old_end_hash = Hash(Slice(after, FirstPage(record.old_size), record.old_size));
   }
-  std::thread old_tail([&] { record.old_tail_hash = Hash(record.old_tail); });
-  hash_pages();
-  old_tail.join();
+  // A large file's old and new bytes are hashed at once.
+  const auto launch =
+      record.old_tail.size() < (std::size_t{4} << 20) ? std::launch::deferred : std::launch::async;
+  auto old_tail = std::async(launch, [&] { return Hash(record.old_tail); });
+  record.new_pages.resize(static_cast<std::size_t>(PageCount(record.offset, after.size())));
+  for (std::size_t k = 0; k < record.new_pages.size(); ++k) {
+    const std::uint64_t page = FirstPage(record.offset) + k * kPage;
+    record.new_pages[k] = Hash(Slice(after, page, std::min(page + kPage, record.new_size)));
+  }
+  record.old_tail_hash = old_tail.get();
   return record;
 }
 
@@ -131,7 +132,7 @@ std::string EncodeBackupHeader(const BackupRecord& record) {
   for (const std::uint64_t field :
        {kVersion, HeaderSize(record.name.size(), record.new_pages.size()), record.id, record.offset,
         record.old_size, record.new_size, record.prefix_hash, record.old_tail_hash,
-        std::uint64_t{record.name.size()}}) {
+        record.old_end_hash, std::uint64_t{record.name.size()}}) {
     Put(header, field);
   }
   header += record.name;
@@ -155,29 +156,29 @@ Status JudgeBackup(const FoundBackup& found, const BackupReader& read, std::stri
 
   std::string header;
   if (Status status = read(0, kFixedSize, header); !status.ok()) return status;
-  if (header.size() < kFixedSize) {
-    // Empty or cut short in its header: as it is written, or zeroed by a power cut.
-    const std::string_view start = Slice(header, 0, std::min(header.size(), kMagic.size()));
-    const bool ours =
-        kMagic.starts_with(start) || std::ranges::count(header, '\0') == std::ssize(header);
-    return verdict(ours ? Verdict::kUnfinished : Verdict::kUnknown);
-  }
+  // A header never put on the disk reads as nothing, or as zeros after a power cut: the file
+  // can't have been touched since.
+  if (std::ranges::count(header, '\0') == std::ssize(header)) return verdict(Verdict::kUnfinished);
   std::size_t at = kMagic.size();
+  if (!kMagic.starts_with(Slice(header, 0, std::min(header.size(), kMagic.size()))) ||
+      (header.size() >= at + 8 && Take(header, at) != kVersion)) {
+    return verdict(Verdict::kUnknown);
+  }
+  // Cut short in its header as it was written.
+  if (header.size() < kFixedSize) return verdict(Verdict::kUnfinished);
   BackupRecord& record = out.record;
-  const std::uint64_t version = Take(header, at);
   const std::uint64_t header_size = Take(header, at);
   for (std::uint64_t* field : {&record.id, &record.offset, &record.old_size, &record.new_size,
-                               &record.prefix_hash, &record.old_tail_hash}) {
+                               &record.prefix_hash, &record.old_tail_hash, &record.old_end_hash}) {
     *field = Take(header, at);
   }
   const std::uint64_t name_size = Take(header, at);
-  if (!header.starts_with(kMagic) || version != kVersion || name_size > kMaxName ||
-      record.offset > record.old_size || record.new_size < record.offset ||
+  if (name_size > kMaxName || record.offset > record.old_size || record.new_size < record.offset ||
       header_size != HeaderSize(name_size, PageCount(record.offset, record.new_size))) {
     return verdict(Verdict::kUnknown);
   }
-  if (found.size < header_size) return verdict(Verdict::kUnfinished);
   if (header_size > MemoryLimit()) return verdict(Verdict::kTooLarge);
+  if (found.size < header_size) return verdict(Verdict::kUnfinished);
   if (Status status = read(0, header_size, header); !status.ok()) return status;
   at = static_cast<std::size_t>(header_size) - 8;
   if (header.size() != header_size || Take(header, at) != Hash(Slice(header, 0, header_size - 8))) {

@@ -26,7 +26,10 @@ struct BackupRecord {
   std::uint64_t new_size = 0;       // and after it
   std::uint64_t prefix_hash = 0;    // of the bytes before `offset`, which the rewrite keeps
   std::uint64_t old_tail_hash = 0;  // of the old bytes from `offset` on
-  std::string name;                 // the file's name in its folder
+  // Of the new bytes of the page that holds the old end, up to it: a power cut may keep them
+  // but lose the new length.
+  std::uint64_t old_end_hash = 0;
+  std::string name;  // the file's name in its folder
   // Of the new content's pages, from the one that holds `offset` to the end.
   std::vector<std::uint64_t> new_pages;
   std::string_view old_tail;  // the old bytes from `offset` on
@@ -56,8 +59,8 @@ enum class Verdict {
 struct Judgement {
   Verdict verdict = Verdict::kUnknown;
   std::string why;      // kUntrusted: what the backup is, or isn't
-  BackupRecord record;  // from kChanged on
-  std::string tail;     // kInterrupted: the old bytes from `record.offset` on
+  BackupRecord record;  // where its header could be read
+  std::string tail;     // where read whole: the old bytes from `record.offset` on
 };
 
 // Reads up to `size` bytes of the backup from `offset`, fewer at its end.

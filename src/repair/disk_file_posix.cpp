@@ -46,17 +46,12 @@ bool IsPseudoFileSystem(std::uint64_t type) {
   return std::ranges::find(kPseudo, type) != std::end(kPseudo);
 }
 
-std::uint64_t FileSystemType(int fd) {
-  struct statfs info {};
-  if (::fstatfs(fd, &info) != 0) return 0;
-  return static_cast<std::uint64_t>(info.f_type);
-}
+std::string Self(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 // Opens, with `flags`, the very file the name-only handle `named` is open on, whatever its name
 // leads to by now. There is no system call for that but the process's own view in /proc.
 Status Reopen(const UniqueFd& named, int flags, UniqueFd& out) {
-  const std::string self = "/proc/self/fd/" + std::to_string(named.get());
-  out = UniqueFd(::open(self.c_str(), flags | O_CLOEXEC | O_NOCTTY));
+  out = UniqueFd(::open(Self(named.get()).c_str(), flags | O_CLOEXEC | O_NOCTTY));
   if (out) return {};
   if (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
     return Status("/proc is not mounted, and this program needs it to open files safely");
@@ -113,7 +108,9 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
   if (!S_ISREG(info.st_mode)) return Status("not a regular file");
   const bool writing = access == Access::kReadWrite;
   // Reading the kernel's files does no harm; writing them changes the system.
-  if (writing && IsPseudoFileSystem(FileSystemType(named.get()))) {
+  struct statfs volume {};
+  if (writing && ::fstatfs(named.get(), &volume) == 0 &&
+      IsPseudoFileSystem(static_cast<std::uint64_t>(volume.f_type))) {
     return Status("not a file on a disk", Status::Kind::kDenied);
   }
   // Root may write anything; a file its owner may not write is not to be changed all the same,
@@ -159,12 +156,17 @@ Status DiskFile::Hold() {
   return {};
 }
 
-void DiskFile::Release() {
-  if (std::exchange(handles_->held, false))
-    (void)::fcntl(handles_->file.get(), F_SETLEASE, F_UNLCK);
+bool DiskFile::Release() {
+  const int fd = handles_->file.get();
+  if (!std::exchange(handles_->held, false)) return false;
+  // A lease the system broke for another program's open is no longer a write lease.
+  const bool held = ::fcntl(fd, F_GETLEASE) == F_WRLCK;
+  (void)::fcntl(fd, F_SETLEASE, F_UNLCK);
+  return held;
 }
 
 Status DiskFile::ReadSome(Part part, std::uint64_t offset, std::span<char> into, std::size_t& got) {
+  if (handles_->Of(part) < 0) return Errno(EACCES);  // a backup it could not open
   ssize_t n;
   while ((n = ::pread(handles_->Of(part), into.data(), into.size(), static_cast<off_t>(offset))) <
              0 &&
@@ -266,8 +268,7 @@ const std::string& DiskFile::name() const { return handles_->name; }
 
 std::string DiskFile::target_name() const {
   char target[4096];
-  const std::string self = "/proc/self/fd/" + std::to_string(handles_->file.get());
-  const ssize_t n = ::readlink(self.c_str(), target, sizeof target);
+  const ssize_t n = ::readlink(Self(handles_->file.get()).c_str(), target, sizeof target);
   if (n <= 0) return handles_->name;
   const std::string_view path(target, static_cast<std::size_t>(n));
   return std::string(path.substr(path.find_last_of('/') + 1));
@@ -298,9 +299,8 @@ Status DiskFile::CreateBackup() {
 
 Status DiskFile::PublishBackup() {
   if (handles_->backup_named) return {};
-  const std::string self = "/proc/self/fd/" + std::to_string(handles_->backup.get());
-  if (::linkat(AT_FDCWD, self.c_str(), handles_->folder.get(), handles_->backup_name.c_str(),
-               AT_SYMLINK_FOLLOW) != 0) {
+  if (::linkat(AT_FDCWD, Self(handles_->backup.get()).c_str(), handles_->folder.get(),
+               handles_->backup_name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
     return LastError();
   }
   handles_->backup_named = true;
@@ -317,12 +317,14 @@ Status DiskFile::OpenBackup(std::optional<FoundBackup>& out) {
   if (Status status = Facts(named.get(), info); !status.ok()) return status;
   // Only a regular file is opened for reading: opening a device can have effects of its own.
   if (S_ISREG(info.st_mode)) {
-    if (Status status = Reopen(named, O_RDONLY | O_NONBLOCK, handles_->backup); !status.ok()) {
-      return status;
-    }
+    // One this user may not read is judged all the same, and fails only if it is to be read.
+    const Status opened = Reopen(named, O_RDONLY | O_NONBLOCK, handles_->backup);
+    if (!opened.ok() && opened.kind() != Status::Kind::kDenied) return opened;
     handles_->backup_named = true;
     // Judged on the handle that will be read.
-    if (Status status = Facts(handles_->backup.get(), info); !status.ok()) return status;
+    if (opened.ok()) {
+      if (Status status = Facts(handles_->backup.get(), info); !status.ok()) return status;
+    }
   }
   out.emplace(FoundBackup{
       .size = static_cast<std::uint64_t>(info.st_size),

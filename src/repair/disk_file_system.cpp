@@ -57,7 +57,7 @@ class DiskFileSystem::File final : public RepairFile {
     const bool preview = owner_.mode_ == Mode::kPreview;
     // What putting the file back does is logged with the file's own line, at its commit.
     if (!preview) until_logged_.emplace();
-    recovery_ = RecoverBackup(file_, path_, content_, !preview);
+    recovery_ = RecoverBackup(file_, path_, stamp_, content_, !preview);
     if (recovery_.empty()) until_logged_.reset();
     if (preview) {
       if (const auto found = owner_.previews_.find(Id()); found != owner_.previews_.end()) {

@@ -281,10 +281,7 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
                                       ? std::wstring_view(final_path).substr(0, length)
                                       : std::wstring_view(location);
   handles->name = Utf8FromWide(found.substr(found.find_last_of(L"\\/:") + 1));
-  const std::size_t name_start = location.find_last_of(L"\\/:");
-  handles->backup_name = Utf8FromWide(std::wstring_view(location).substr(
-                             name_start == std::wstring::npos ? 0 : name_start + 1)) +
-                         kBackupSuffix;
+  handles->backup_name = handles->name + kBackupSuffix;
   handles->backup_location =
       location + std::wstring(std::begin(kBackupSuffix), std::end(kBackupSuffix) - 1);
   handles->location_utf8 = Utf8FromWide(location);
@@ -296,7 +293,7 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
 // The share modes of the open handle keep other runs, and other programs, out.
 Status DiskFile::TryLock() { return {}; }
 Status DiskFile::Hold() { return {}; }
-void DiskFile::Release() {}
+bool DiskFile::Release() { return true; }
 
 Status DiskFile::ReadSome(Part part, std::uint64_t offset, std::span<char> into, std::size_t& got) {
   OVERLAPPED at = At(offset);

@@ -4,13 +4,7 @@ namespace plindor::repair {
 
 std::string Quoted(std::string_view path) {
   std::string quoted = "\"";
-  for (const char c : path) {
-    if (c == '\0') {
-      quoted += "\\0";
-    } else {
-      quoted += c;
-    }
-  }
+  for (const char c : path) quoted += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
   quoted += '"';
   return quoted;
 }

@@ -140,7 +140,9 @@ Status ChangeSince(DiskFile& file, const FileStamp& read) {
     return Status("another program replaced, renamed or removed it since it was read");
   }
   if (now.size != read.size) return Status("another program changed its length since it was read");
-  if (now.modified != read.modified) return Status("another program changed it since it was read");
+  if (now.modified != read.modified || now.changed != read.changed) {
+    return Status("another program changed it since it was read");
+  }
   return {};
 }
 
@@ -212,24 +214,17 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
     throw RepairError(failure);
   }
 
-  // From each file's last check to the end, other programs' opens of it wait, where the system
-  // lets them be held; where it doesn't, the stamps below tell what they did.
-  const struct Holding {
-    std::span<const Rewrite> all;
-    ~Holding() {
-      for (const Rewrite& rewrite : all) rewrite.file->Release();
-    }
-  } holding{all};
+  // From each file's last check to its flush, other programs' opens of it wait, where the
+  // system lets them be held; where it doesn't, the stamps below tell what they did. Programs
+  // reading a file are let finish first, for a moment, so that none reads half of each version.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
   std::size_t done = 0;     // files overwritten with their new content
   std::size_t touched = 0;  // and those partly overwritten
   std::string failure;
   for (; done < batch.size(); ++done) {
     Rewrite& rewrite = batch[done];
-    // A program reading the file is let finish first, for a moment, so that it doesn't read
-    // half of each version.
-    for (const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-         rewrite.file->Hold().kind() == Status::Kind::kHeld &&
-         std::chrono::steady_clock::now() < give_up;) {
+    while (rewrite.file->Hold().kind() == Status::Kind::kHeld &&
+           std::chrono::steady_clock::now() < give_up) {
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     if (Status change = ChangeSince(*rewrite.file, *rewrite.read); !change.ok()) {
@@ -250,15 +245,21 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
   }
   touched = std::max(touched, done);
 
+  const Status flushed = Flush(all.first(done), Part::kFile);
+  // A file held throughout can't have been written by another program; its stamps need no
+  // check, and on some systems lag behind the writes.
+  std::vector<bool> held(batch.size());
+  for (std::size_t i = 0; i < batch.size(); ++i) held[i] = batch[i].file->Release();
   // Whether another program wrote to a file overwritten in full since its overwrite.
   const auto written_meanwhile = [&](std::size_t i) {
     FileStamp now;
-    return i < done && (!batch[i].file->Stamp(now).ok() || now != batch[i].left);
+    return i < done && !held[i] && (!batch[i].file->Stamp(now).ok() || now != batch[i].left);
   };
   std::vector<bool> backup_stays(batch.size(), false);
   // The files kept, counted from the first; from there on every file touched goes back.
   std::size_t kept = done;
-  if (Status status = Flush(all.first(done), Part::kFile); !status.ok()) {
+  std::size_t written_first = batch.size();  // the one whose failure is another program's write
+  if (Status status = flushed; !status.ok()) {
     // Which of the new contents reached the disk is unknown.
     kept = 0;
     failure = CannotWrite(*std::ranges::find_if(batch, &Rewrite::Changes), status.reason());
@@ -273,7 +274,7 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
         failure = CannotWrite(
             rewrite, "another program replaced, renamed or removed it while it was rewritten");
       } else if (written_meanwhile(i)) {
-        kept = i;
+        kept = written_first = i;
         failure = CannotWrite(rewrite, "another program wrote to it while it was rewritten");
       }
     }
@@ -284,7 +285,9 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
     if (!rewrite.Changes()) continue;
     // Putting the old bytes back would wipe out the other program's write too.
     if (written_meanwhile(i)) {
-      if (i > kept) failure += "; another program wrote to " + Quoted(*rewrite.path) + " too";
+      if (i != written_first) {
+        failure += "; another program wrote to " + Quoted(*rewrite.path) + " too";
+      }
       failure += "; its content before the rewrite is kept in its backup " + rewrite.Backup();
       backup_stays[i] = true;
     } else if (Status status = Restore(rewrite); !status.ok()) {
@@ -302,19 +305,17 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
   throw RepairError(failure);
 }
 
-std::string RecoverBackup(DiskFile& file, const std::string& path, std::string& content,
-                          bool write) {
+std::string RecoverBackup(DiskFile& file, const std::string& path, const FileStamp& read,
+                          std::string& content, bool write) {
   const std::string backup = Quoted(file.backup_name());
   std::optional<FoundBackup> found;
-  FileStamp stamp;
   Judgement judgement;
   Status status = file.OpenBackup(found);
-  if (status.ok() && found) status = file.Stamp(stamp);
   if (status.ok() && found) {
-    const auto read = [&](std::uint64_t offset, std::uint64_t size, std::string& out) {
+    const auto reader = [&](std::uint64_t offset, std::uint64_t size, std::string& out) {
       return file.ReadAt(Part::kBackup, offset, size, out);
     };
-    status = JudgeBackup(*found, read, file.name(), stamp.id, content, judgement);
+    status = JudgeBackup(*found, reader, file.name(), read.id, content, judgement);
   }
   if (!status.ok()) CannotRepair(path, "cannot read its backup " + backup + ": " + status.reason());
   if (!found) return {};
@@ -352,8 +353,11 @@ std::string RecoverBackup(DiskFile& file, const std::string& path, std::string& 
   }
   if (write) {
     const DeferredTermination until_consistent;
-    Status put_back = Overwrite(file, judgement.record.offset, judgement.tail);
+    (void)file.Hold();
+    Status put_back = ChangeSince(file, read);
+    if (put_back.ok()) put_back = Overwrite(file, judgement.record.offset, judgement.tail);
     if (put_back.ok()) put_back = file.Flush(Part::kFile);
+    file.Release();
     if (!put_back.ok()) {
       CannotRepair(path, "putting it back from its backup " + backup +
                              ", left by an interrupted run, failed: " + put_back.reason());

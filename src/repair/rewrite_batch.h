@@ -58,13 +58,13 @@ class RewriteBatch final {
 // stamp `read`.
 Status ChangeSince(DiskFile& file, const FileStamp& read);
 
-// Deals with what the folder holds under the backup name of `file`, whose content, just read,
-// is `content`: removes a backup whose rewrite never changed the file or finished, and puts the
-// file back from one whose rewrite got partway, so that `content` is as it was before that
-// rewrite. Refuses, touching nothing, a backup that doesn't prove it was made for this file as
-// it is now. With `write` false (a preview) nothing on disk changes and only `content` is put
-// back. Returns the sentence the log shows for it, or "" when there was no backup.
-std::string RecoverBackup(DiskFile& file, const std::string& path, std::string& content,
-                          bool write);
+// Deals with what the folder holds under the backup name of `file`, whose content, just read
+// with stamp `read`, is `content`: removes a backup whose rewrite never changed the file or
+// finished, and puts the file back from one whose rewrite got partway, so that `content` is as it
+// was before that rewrite. Refuses, touching nothing, a backup that doesn't prove it was made for
+// this file as it is now. With `write` false (a preview) nothing on disk changes and only `content`
+// is put back. Returns the sentence the log shows for it, or "" when there was no backup.
+std::string RecoverBackup(DiskFile& file, const std::string& path, const FileStamp& read,
+                          std::string& content, bool write);
 
 }  // namespace plindor::repair

@@ -26,17 +26,13 @@ struct ArmedPlan {
 std::optional<ArmedPlan> armed;
 
 // Backups are written before they get a name: whether each unnamed file written is the backup
-// of the plan's file, told by the file name its header holds, at its first write.
+// of the plan's file, told by its header, which names the file, at its first write.
 std::map<int, bool> backup_of_file;
 
 bool IsBackupOf(int fd, const std::string& form, const void* data, size_t size, off_t offset) {
-  constexpr std::size_t kNameSizeAt = 80;  // after the magic and eight numbers
-  if (offset == 0 && size >= kNameSizeAt + 8) {
-    std::uint64_t name_size = 0;
-    std::memcpy(&name_size, static_cast<const char*>(data) + kNameSizeAt, 8);
+  if (offset == 0) {
     backup_of_file[fd] =
-        size >= kNameSizeAt + 8 + name_size &&
-        std::string_view(static_cast<const char*>(data) + kNameSizeAt + 8, name_size) == form;
+        std::string_view(static_cast<const char*>(data), size).find(form) != std::string::npos;
   }
   return backup_of_file[fd];
 }

@@ -29,6 +29,13 @@ std::string Backup(std::string_view before, std::string_view after, const std::s
   return EncodeBackupHeader(record) + std::string(record.old_tail);
 }
 
+// A backup whose header says it holds more old bytes than this machine's memory.
+std::string TooLargeBackup() {
+  BackupRecord record = BackupRecord::For(kName, kId, kOld, kNew);
+  record.old_size = record.offset + MemoryLimit() + 1;
+  return EncodeBackupHeader(record);
+}
+
 // What a rewrite from `before` to `after` killed after writing up to `cut` leaves: the new
 // bytes up to there, the old ones after, and the length not yet cut to the new one.
 std::string CutShort(std::string_view before, std::string_view after, std::size_t cut) {
@@ -37,12 +44,15 @@ std::string CutShort(std::string_view before, std::string_view after, std::size_
   return torn;
 }
 
+constexpr FoundBackup kOurs{0, true, 1, true, false};
+
 struct Case {
   std::string what;
   std::string content;  // the file as found
   std::string backup;   // the bytes under the backup's name
   Verdict verdict;
-  FoundBackup found = {0, true, 1, true, false};  // its facts, as ours; size from `backup`
+  FoundBackup found = kOurs;        // its facts; size from `backup`
+  std::size_t declared = SIZE_MAX;  // where it is longer than its header says
 };
 
 Judgement Judge(const Case& row, std::uint64_t* read_up_to = nullptr) {
@@ -51,8 +61,8 @@ Judgement Judge(const Case& row, std::uint64_t* read_up_to = nullptr) {
   const BackupReader read = [&](std::uint64_t offset, std::uint64_t size, std::string& out) {
     EXPECT_TRUE(found.regular && found.links == 1 && found.owner_trusted && !found.others_may_write)
         << "read before it was trusted";
-    if (read_up_to) *read_up_to = std::max(*read_up_to, offset + size);
     out = row.backup.substr(std::min<std::size_t>(offset, row.backup.size()), size);
+    if (read_up_to) *read_up_to = std::max(*read_up_to, offset + out.size());
     return Status();
   };
   Judgement judgement;
@@ -78,9 +88,14 @@ TEST(BackupRecordTest, TellsWhatALeftoverBackupProves) {
       {"found under another name", kOld, Backup(kOld, kNew, "F1.frm"), Verdict::kChanged},
       {"empty", kOld, "", Verdict::kUnfinished},
       {"zeroed by a power cut", kOld, std::string(40, '\0'), Verdict::kUnfinished},
-      {"longer than it declares", kOld, backup + "x", Verdict::kUntrusted},
+      {"longer than it declares", kOld, backup + "x", Verdict::kUntrusted, kOurs, backup.size()},
       {"someone's notes", kOld, "Notes about F0.frm\n", Verdict::kUnknown},
-      {"zeros as long as a header", kOld, std::string(header.size(), '\0'), Verdict::kUnknown},
+      {"zeroed whole by a power cut", kOld, std::string(backup.size(), '\0'), Verdict::kUnfinished},
+      {"of an older version", kOld,
+       header.substr(0, 16) + std::string(1, '\1') + std::string(10, '\0'), Verdict::kUnknown},
+      {"power cut kept the new bytes, not the new length", kNew.substr(0, kOld.size()), backup,
+       Verdict::kInterrupted},
+      {"declares more than memory holds", kOld, TooLargeBackup(), Verdict::kTooLarge},
       {"not a regular file", kOld, backup, Verdict::kUntrusted, {0, false, 1, true, false}},
       {"with other names", kOld, backup, Verdict::kUntrusted, {0, true, 2, true, false}},
       {"another user's", kOld, backup, Verdict::kUntrusted, {0, true, 1, false, false}},
@@ -119,7 +134,7 @@ TEST(BackupRecordTest, TellsWhatALeftoverBackupProves) {
     std::uint64_t read_up_to = 0;
     const Judgement judgement = Judge(row, &read_up_to);
     EXPECT_EQ(judgement.verdict, row.verdict);
-    EXPECT_LE(read_up_to, backup.size() + kPage) << "read beyond what it declares";
+    EXPECT_LE(read_up_to, std::min(row.backup.size(), row.declared)) << "read beyond its header";
     if (row.verdict == Verdict::kInterrupted) {
       EXPECT_EQ(RestoredContent(row.content, judgement), row.backup == backup ? kOld : kNew);
     }

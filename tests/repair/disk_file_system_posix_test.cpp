@@ -286,8 +286,7 @@ TEST_F(PosixDiskFileSystemTest, NameSwappedForAFifoNeverOpensIt) {
   EXPECT_FALSE(fifo_opened);
 }
 
-// A sparse form larger than memory can hold fails with its size, leaving nothing; a backup as
-// large is refused unread.
+// A sparse form larger than memory can hold fails with its size, leaving nothing.
 TEST_F(PosixDiskFileSystemTest, FileTooLargeForMemoryFailsWithItsSize) {
   const std::uint64_t huge = std::uint64_t{64} << 30;
   const std::string form = dir / "Big.frm";
@@ -299,13 +298,26 @@ TEST_F(PosixDiskFileSystemTest, FileTooLargeForMemoryFailsWithItsSize) {
   WriteFile(form, kOld);
   WriteFile(Backup(form), "");
   fs::resize_file(Backup(form), huge);
-  // Judged by its first bytes, not read whole.
-  EXPECT_REPAIR_ERROR(files.OpenForRepair("", form),
-                      "cannot repair \"" + form +
-                          "\": \"Big.frm.plindor-backup\" beside it is not a backup this version "
-                          "of the program made; compare the two, then move the backup away");
-  EXPECT_EQ(ReadFile(form), kOld);
-  EXPECT_EQ(fs::file_size(Backup(form)), huge);
+  // Zeros, as a power cut leaves a backup that never reached the disk: judged by its first
+  // bytes, not read whole, and removed.
+  EXPECT_EQ(files.OpenForRepair("", form)->Recovery(),
+            "removed \"Big.frm.plindor-backup\", the unfinished backup of an interrupted run; \"" +
+                form + "\" was not changed");
+  EXPECT_FALSE(fs::exists(Backup(form)));
+}
+
+// Other programs lock files with flock or with fcntl, and neither sees the other's locks: a
+// file locked either way is waited for.
+TEST_F(PosixDiskFileSystemTest, FileLockedByAnotherProgramIsWaitedFor) {
+  const std::string form = dir / "Main.frm";
+  WriteFile(form, kOld);
+  const int other = ::open(form.c_str(), O_RDWR | O_CLOEXEC);
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &whole), 0);
+  EXPECT_EQ(files.OpenForRepair("", form, FileSystem::Wait::kNo), nullptr);
+  ::close(other);
+  EXPECT_NE(files.OpenForRepair("", form, FileSystem::Wait::kNo), nullptr);
 }
 
 }  // namespace

@@ -16,9 +16,9 @@
 #include <string_view>
 #include <thread>
 
+#include "disk_file_system_fixture.h"
 #include "expect_repair_error.h"
 #include "memory_file_system.h"
-#include "disk_file_system_fixture.h"
 #include "repair/backup_record.h"
 #include "repair/disk_file_system.h"
 #include "repair/repair_error.h"
@@ -176,9 +176,9 @@ TEST_F(Win32DiskFileSystemTest, AFileHeldForRepairIsNeitherReadNorWrittenByOther
   WriteFile(path, "old\r\n");
   auto held = files_.OpenForRepair("", path);
   for (const DWORD access : {DWORD{GENERIC_WRITE}, DWORD{GENERIC_READ}}) {
-    const HANDLE other = ::CreateFileW(wide.c_str(), access,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE other =
+        ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_EQ(other, INVALID_HANDLE_VALUE) << access;
     EXPECT_EQ(::GetLastError(), DWORD{ERROR_SHARING_VIOLATION}) << access;
     if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
