@@ -83,8 +83,9 @@ class DiskFile final {
   // Makes other programs' opens of the file wait until Release (or, should Release not come,
   // until the system gives up waiting), where the system can. Fails where it can't.
   Status Hold();
-  // Whether the file was held until now, so that no other program can have written it.
-  bool Release();
+  void Release();
+  // Whether a hold keeps every other writer out until its release, come what may.
+  static bool HoldKeepsWritersOut();
 
   // Reads from `offset` until `out` holds `size` bytes or the end is reached.
   Status ReadAt(Part part, std::uint64_t offset, std::uint64_t size, std::string& out);

@@ -156,14 +156,14 @@ Status DiskFile::Hold() {
   return {};
 }
 
-bool DiskFile::Release() {
-  const int fd = handles_->file.get();
-  if (!std::exchange(handles_->held, false)) return false;
-  // A lease the system broke for another program's open is no longer a write lease.
-  const bool held = ::fcntl(fd, F_GETLEASE) == F_WRLCK;
-  (void)::fcntl(fd, F_SETLEASE, F_UNLCK);
-  return held;
+void DiskFile::Release() {
+  if (std::exchange(handles_->held, false)) {
+    (void)::fcntl(handles_->file.get(), F_SETLEASE, F_UNLCK);
+  }
 }
+
+// The system breaks a lease that keeps another program waiting too long.
+bool DiskFile::HoldKeepsWritersOut() { return false; }
 
 Status DiskFile::ReadSome(Part part, std::uint64_t offset, std::span<char> into, std::size_t& got) {
   if (handles_->Of(part) < 0) return Errno(EACCES);  // a backup it could not open

@@ -293,7 +293,8 @@ Status DiskFile::Open(const std::string& base, const std::string& path, Access a
 // The share modes of the open handle keep other runs, and other programs, out.
 Status DiskFile::TryLock() { return {}; }
 Status DiskFile::Hold() { return {}; }
-bool DiskFile::Release() { return true; }
+void DiskFile::Release() {}
+bool DiskFile::HoldKeepsWritersOut() { return true; }
 
 Status DiskFile::ReadSome(Part part, std::uint64_t offset, std::span<char> into, std::size_t& got) {
   OVERLAPPED at = At(offset);

@@ -214,7 +214,7 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
     throw RepairError(failure);
   }
 
-  // From each file's last check to its flush, other programs' opens of it wait, where the
+  // From each file's last check to the end, other programs' opens of it wait, where the
   // system lets them be held; where it doesn't, the stamps below tell what they did. Programs
   // reading a file are let finish first, for a moment, so that none reads half of each version.
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
@@ -245,21 +245,19 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
   }
   touched = std::max(touched, done);
 
-  const Status flushed = Flush(all.first(done), Part::kFile);
-  // A file held throughout can't have been written by another program; its stamps need no
-  // check, and on some systems lag behind the writes.
-  std::vector<bool> held(batch.size());
-  for (std::size_t i = 0; i < batch.size(); ++i) held[i] = batch[i].file->Release();
-  // Whether another program wrote to a file overwritten in full since its overwrite.
+  // Whether another program wrote to a file overwritten in full since its overwrite. Where a
+  // hold keeps every other writer out for certain, there is nothing to check (and stamps may lag
+  // behind the writes there).
   const auto written_meanwhile = [&](std::size_t i) {
     FileStamp now;
-    return i < done && !held[i] && (!batch[i].file->Stamp(now).ok() || now != batch[i].left);
+    return i < done && !DiskFile::HoldKeepsWritersOut() &&
+           (!batch[i].file->Stamp(now).ok() || now != batch[i].left);
   };
   std::vector<bool> backup_stays(batch.size(), false);
   // The files kept, counted from the first; from there on every file touched goes back.
   std::size_t kept = done;
   std::size_t written_first = batch.size();  // the one whose failure is another program's write
-  if (Status status = flushed; !status.ok()) {
+  if (Status status = Flush(all.first(done), Part::kFile); !status.ok()) {
     // Which of the new contents reached the disk is unknown.
     kept = 0;
     failure = CannotWrite(*std::ranges::find_if(batch, &Rewrite::Changes), status.reason());
@@ -297,6 +295,7 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
       backup_stays[i] = true;
     }
   }
+  for (const Rewrite& rewrite : batch) rewrite.file->Release();
   RemoveBackups(all, backup_stays);
   // Told while requests to end the program still wait, so that no finished work goes unlogged.
   for (std::size_t i = 0; i < kept; ++i) report(i, {});
