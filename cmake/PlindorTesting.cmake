@@ -19,10 +19,12 @@ function(plindor_add_test)
   file(CHMOD "${home}/runtime" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
   # Under Wine, the tests share one Wine session (cmake/PlindorWine.cmake). First, as the lists
-  # after it don't keep their pairs through test discovery.
+  # after it don't keep their pairs through test discovery. Discovery runs the program in the
+  # build's Wine prefix, so the prefix is made before the program links.
   set(fixture)
   if(PLINDOR_WINE_FIXTURE)
     set(fixture FIXTURES_REQUIRED "${PLINDOR_WINE_FIXTURE}")
+    add_dependencies(${ARG_NAME} plindor_wine_prefix)
   endif()
   if(ARG_GTEST)
     gtest_discover_tests(${ARG_NAME}

@@ -1,8 +1,9 @@
 # The cross build's tests run under Wine, in a prefix of the build's own (Wine's Windows fonts,
-# the null graphics driver: no display needed), prepared here once. Every program the build
-# runs (test discovery, CTest) goes through the emulator below, so a plain `cmake --build` or
-# `ctest` in the build folder uses that prefix too. Does nothing unless cross-compiling with
-# Wine found (cmake/toolchains/mingw-w64.cmake).
+# the null graphics driver: no display needed), which the build makes (plindor_wine_prefix):
+# configuring only describes it. Every program the build runs (test discovery, CTest) goes
+# through the emulator below, so a plain `cmake --build` or `ctest` in the build folder uses that
+# prefix too. Does nothing unless cross-compiling with Wine found
+# (cmake/toolchains/mingw-w64.cmake).
 if(NOT (CMAKE_CROSSCOMPILING AND PLINDOR_WINE))
   return()
 endif()
@@ -30,44 +31,31 @@ set(wine_environment
   "WINEPREFIX=${PLINDOR_WINE_PREFIX}" WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml="
   LC_ALL=C.UTF-8)
 
-# The full-volume test fills a 64 KiB volume, which only root can mount: it is named to the tests
-# only where a trial mount works (in some containers even root can't), else that test skips.
+# The full-volume test fills a 64 KiB volume, which the fixture below mounts where it can (only
+# root can, and not in every container); the test skips where none is mounted. The folder it is
+# named exists only inside the mounted volume, so unmounted the test never fills the disk
+# beneath. Wine's drive Z: is the Linux root.
 set(PLINDOR_SMALL_VOLUME "${PROJECT_BINARY_DIR}/small-volume")
-set(PLINDOR_SMALL_VOLUME_OK OFF)
-execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(uid STREQUAL "0")
-  file(MAKE_DIRECTORY "${PLINDOR_SMALL_VOLUME}")
-  execute_process(COMMAND mountpoint -q "${PLINDOR_SMALL_VOLUME}" RESULT_VARIABLE mounted)
-  if(NOT mounted EQUAL 0)
-    execute_process(COMMAND mount -t tmpfs -o size=64k,mode=0700 plindor-small
-                            "${PLINDOR_SMALL_VOLUME}" RESULT_VARIABLE mounted ERROR_QUIET)
-    if(mounted EQUAL 0)
-      execute_process(COMMAND umount "${PLINDOR_SMALL_VOLUME}")
-    endif()
-  endif()
-  if(mounted EQUAL 0)
-    set(PLINDOR_SMALL_VOLUME_OK ON)
-    # A folder that exists only inside the mounted volume (the fixture makes it): unmounted, the
-    # test fails to make its folder rather than filling the disk beneath. Wine's drive Z: is the
-    # Linux root.
-    list(APPEND wine_environment "PLINDOR_TEST_SMALL_VOLUME=Z:${PLINDOR_SMALL_VOLUME}/inside")
-  endif()
-endif()
+list(APPEND wine_environment "PLINDOR_TEST_SMALL_VOLUME=Z:${PLINDOR_SMALL_VOLUME}/inside")
 set(CMAKE_CROSSCOMPILING_EMULATOR env ${wine_environment} "${PLINDOR_WINE}")
 
-if(NOT EXISTS "${PLINDOR_WINE_PREFIX}/system.reg")
-  message(STATUS "Preparing the Wine prefix ${PLINDOR_WINE_PREFIX}")
-endif()
-execute_process(
+# Made by the build before any test program links, as discovering a program's tests runs it
+# (cmake/PlindorTesting.cmake); the mark comes last, so an interrupted run is done again.
+set(prefix_ready "${PLINDOR_WINE_PREFIX}/plindor-prefix-ready")
+add_custom_command(OUTPUT "${prefix_ready}"
   COMMAND "${PROJECT_SOURCE_DIR}/scripts/wine-prefix" "${PLINDOR_WINE_PREFIX}" null
-  COMMAND_ERROR_IS_FATAL ANY)
+  COMMAND "${CMAKE_COMMAND}" -E touch "${prefix_ready}"
+  DEPENDS "${PROJECT_SOURCE_DIR}/scripts/wine-prefix"
+  COMMENT "Preparing the Wine prefix ${PLINDOR_WINE_PREFIX}"
+  VERBATIM)
+add_custom_target(plindor_wine_prefix ALL DEPENDS "${prefix_ready}")
 
 # The fixture "wine" keeps one Wine server running for the whole test run, so each test program
 # starts quickly, and mounts the small volume; its cleanup stops and unmounts both.
 set(session "${PROJECT_SOURCE_DIR}/cmake/checks/wine_session.cmake")
 set(session_arguments
   "-DWINESERVER=${PLINDOR_WINESERVER}" "-DWINE=${PLINDOR_WINE}" "-DPREFIX=${PLINDOR_WINE_PREFIX}"
-  "-DSMALL_VOLUME=${PLINDOR_SMALL_VOLUME}" "-DMOUNT=${PLINDOR_SMALL_VOLUME_OK}")
+  "-DSMALL_VOLUME=${PLINDOR_SMALL_VOLUME}")
 add_test(NAME wine_start COMMAND "${CMAKE_COMMAND}" ${session_arguments} -DACTION=start -P "${session}")
 add_test(NAME wine_stop COMMAND "${CMAKE_COMMAND}" ${session_arguments} -DACTION=stop -P "${session}")
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine)
