@@ -14,10 +14,8 @@
 #include "cli/terminal_text.h"
 #include "cli/unified_diff.h"
 #include "cli/utf8_path.h"
-#include "desktop/fixup_run.h"
+#include "fixup/fixup_run.h"
 #include "repair/disk_file_system.h"
-#include "repair/repair_error.h"
-#include "repair/repairer.h"
 
 namespace plindor::cli {
 
@@ -47,14 +45,8 @@ bool ProjectRunner::Run(const Project& project) {
   repair::DiskFileSystem files(mode_ == RunMode::kRepair ? repair::DiskFileSystem::Mode::kRepair
                                                          : repair::DiskFileSystem::Mode::kPreview);
   ChangeRecorder changes(mode_ == RunMode::kDiff);
-
-  std::optional<std::string> failure;
-  try {
-    repair::Repairer(files, log, Utf8FromPath(project.absolute.parent_path()), &changes)
-        .FixProjectFile(Utf8FromPath(project.absolute));
-  } catch (const repair::RepairError& e) {
-    failure = e.what();
-  }
+  const std::optional<std::string> failure =
+      fixup::Fixup(files, log, Utf8FromPath(project.absolute), &changes);
 
   // What a real run would have changed up to a failure, it changes all the same.
   if (mode_ == RunMode::kDryRun) {
@@ -75,12 +67,9 @@ bool ProjectRunner::Run(const Project& project) {
     out_.flush();
   }
 
-  if (failure) {
-    log.Fail(*failure);
-    return false;
-  }
-  log.Complete();
-  return true;
+  fixup::CloseRun(log, failure);
+  if (failure) log.ShowHeld();
+  return !failure;
 }
 
 int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
@@ -99,7 +88,7 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
     if (options.recursive && std::filesystem::is_directory(path, error)) {
       const ProjectSearch search = FindProjects(path);
       for (const std::string& failure : search.failures) {
-        err << desktop::kErrorPrefix << ForTerminal(failure) << "\n";
+        err << fixup::kErrorPrefix << ForTerminal(failure) << "\n";
         ok = false;
       }
       if (search.projects.empty() && search.failures.empty()) {
@@ -124,7 +113,7 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
 
   out.flush();
   if (!out) {
-    err << desktop::kErrorPrefix << "cannot write to standard output\n";
+    err << fixup::kErrorPrefix << "cannot write to standard output\n";
     return kExitFailure;
   }
   return ok ? kExitSuccess : kExitFailure;
