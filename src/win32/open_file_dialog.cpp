@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "desktop/texts.h"
+#include "win32/text_encoding.h"
+
 namespace plindor::win32 {
 namespace {
 
@@ -42,42 +45,40 @@ const DialogLibrary& LoadDialogLibrary() {
   return library;
 }
 
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
+// What a file-open dialog is asked: its owner, the folder it opens in and the name it offers there
+// (either may be empty), and the one filter it offers.
+struct OpenRequest {
+  HWND owner = nullptr;
+  std::wstring folder;
+  std::wstring name;
+  std::wstring filter_name;
+  std::wstring filter_pattern;
+};
 
-}  // namespace
-
-std::optional<std::wstring> OpenFileDialog::ChooseExistingFile(HWND owner,
-                                                               const std::wstring& initial,
-                                                               const FileFilter& filter) {
+// The chosen file's full path, or nothing when the user cancelled.
+std::optional<std::wstring> AskWithCommonDialog(const OpenRequest& request) {
   // Pairs of NUL-terminated strings, ended by an empty one.
-  std::wstring filters = filter.name + L'\0' + filter.pattern + L'\0';
+  const std::wstring filters = request.filter_name + L'\0' + request.filter_pattern + L'\0';
   const DialogLibrary& dialog = LoadDialogLibrary();
-  std::wstring start = initial.size() < kPathCapacity ? initial : std::wstring();
+  std::wstring name = request.name.size() < kPathCapacity ? request.name : std::wstring();
   for (int attempt = 0; attempt < 2; ++attempt) {
     std::vector<wchar_t> file(kPathCapacity, L'\0');
-    OPENFILENAMEW request{};
-    request.lStructSize = sizeof request;
-    request.hwndOwner = owner;
-    request.lpstrFilter = filters.c_str();
-    request.nFilterIndex = 1;
-    request.lpstrFile = file.data();
-    request.nMaxFile = static_cast<DWORD>(file.size());
-    request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
-    // A folder is where the dialog opens; a file is also offered as the name.
-    if (IsFolder(start)) {
-      request.lpstrInitialDir = start.c_str();
-    } else {
-      std::copy(start.begin(), start.end(), file.begin());
-    }
-    if (dialog.open(&request)) return std::wstring(file.data());
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = request.owner;
+    open.lpstrFilter = filters.c_str();
+    open.nFilterIndex = 1;
+    open.lpstrFile = file.data();
+    open.nMaxFile = static_cast<DWORD>(file.size());
+    open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
+    open.lpstrInitialDir = request.folder.empty() ? nullptr : request.folder.c_str();
+    std::copy(name.begin(), name.end(), file.begin());
+    if (dialog.open(&open)) return std::wstring(file.data());
     const DWORD error = dialog.error();
     if (error == 0) return std::nullopt;
     // A remembered name the dialog no longer takes must not keep it from opening at all.
-    if (error == FNERR_INVALIDFILENAME && !start.empty()) {
-      start.clear();
+    if (error == FNERR_INVALIDFILENAME && !name.empty()) {
+      name.clear();
       continue;
     }
     char code[16];
@@ -85,6 +86,25 @@ std::optional<std::wstring> OpenFileDialog::ChooseExistingFile(HWND owner,
     throw std::runtime_error(std::string("the file-open dialog failed (error ") + code + ")");
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> OpenFileDialog::ChooseProject(const std::string& start) {
+  OpenRequest request{.owner = owner_.hwnd(),
+                      .folder = WideFromUtf8(start),
+                      .filter_name = WideFromUtf8(desktop::kProjectFilterName),
+                      .filter_pattern = WideFromUtf8(desktop::kProjectFilterPattern)};
+  // A folder is where the dialog opens; a file's folder opens with the file offered as the name.
+  const DWORD attributes = ::GetFileAttributesW(request.folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    const std::size_t split = request.folder.find_last_of(L"\\/");
+    request.name = request.folder.substr(split == std::wstring::npos ? 0 : split + 1);
+    request.folder.resize(split == std::wstring::npos ? 0 : split + 1);
+  }
+  const std::optional<std::wstring> chosen = AskWithCommonDialog(request);
+  if (!chosen) return std::nullopt;
+  return Utf8FromWide(*chosen);
 }
 
 }  // namespace plindor::win32

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "win32/form1.h"
@@ -15,10 +14,7 @@ namespace {
 class EditBoxLogTest : public ::testing::Test {
  protected:
   EditBoxLogTest()
-      : form_(::GetModuleHandleW(nullptr), std::make_unique<testing::ScriptedChooser>(chooser_),
-              nullptr),
-        box_(form_.Control("Text1")),
-        log_(box_) {
+      : form_(::GetModuleHandleW(nullptr), nullptr), box_(form_.Control("Text1")), log_(box_) {
     form_.Show();
   }
 
@@ -30,7 +26,6 @@ class EditBoxLogTest : public ::testing::Test {
     return {start, end};
   }
 
-  testing::ScriptedChooser::Log chooser_;
   Form1 form_;
   HWND box_;
   EditBoxLog log_;

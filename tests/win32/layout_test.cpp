@@ -32,12 +32,9 @@ struct Shown {
 
 Shown Show(std::string_view which) {
   if (which == "main") {
-    testing::ScriptedChooser::Log* log = new testing::ScriptedChooser::Log;
-    auto form = std::make_shared<Form1>(::GetModuleHandleW(nullptr),
-                                        std::make_unique<testing::ScriptedChooser>(*log), [] {});
+    auto form = std::make_shared<Form1>(::GetModuleHandleW(nullptr), [] {});
     form->Show();
-    auto owner = std::shared_ptr<void>(form.get(), [form, log](void*) { delete log; });
-    return {owner, form->hwnd(), [form](std::string_view n) { return form->Control(n); },
+    return {form, form->hwnd(), [form](std::string_view n) { return form->Control(n); },
             &form->Table()};
   }
   auto form = std::make_shared<Form2>(
