@@ -4,12 +4,13 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "desktop/texts.h"
+#include "win32/item_dialog.h"
+#include "win32/system_function.h"
 #include "win32/text_encoding.h"
 
 namespace plindor::win32 {
@@ -18,26 +19,16 @@ namespace {
 // The longest path the system takes, with its terminating NUL.
 constexpr std::size_t kPathCapacity = 32768;
 
-// The dialog's library, loaded when the dialog is first asked for: it brings the shell's
-// libraries with it, which would otherwise load with the program and slow its start.
-struct DialogLibrary {
+struct CommonDialogLibrary {
   decltype(&::GetOpenFileNameW) open = nullptr;
   decltype(&::CommDlgExtendedError) error = nullptr;
 };
 
-const DialogLibrary& LoadDialogLibrary() {
-  static const DialogLibrary library = [] {
-    // From the system's folder only: never a planted copy beside the program or the project.
-    HMODULE module = ::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    DialogLibrary found;
-    if (module != nullptr) {
-      found.open = reinterpret_cast<decltype(found.open)>(
-          reinterpret_cast<void*>(::GetProcAddress(module, "GetOpenFileNameW")));
-      found.error = reinterpret_cast<decltype(found.error)>(
-          reinterpret_cast<void*>(::GetProcAddress(module, "CommDlgExtendedError")));
-    }
-    return found;
-  }();
+const CommonDialogLibrary& LoadCommonDialogLibrary() {
+  static const CommonDialogLibrary library = {
+      SystemFunction<decltype(&::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW"),
+      SystemFunction<decltype(&::CommDlgExtendedError)>(L"comdlg32.dll", "CommDlgExtendedError"),
+  };
   if (library.open == nullptr || library.error == nullptr) {
     throw std::runtime_error("cannot load the file-open dialog (comdlg32.dll, error " +
                              std::to_string(::GetLastError()) + ")");
@@ -45,21 +36,11 @@ const DialogLibrary& LoadDialogLibrary() {
   return library;
 }
 
-// What a file-open dialog is asked: its owner, the folder it opens in and the name it offers there
-// (either may be empty), and the one filter it offers.
-struct OpenRequest {
-  HWND owner = nullptr;
-  std::wstring folder;
-  std::wstring name;
-  std::wstring filter_name;
-  std::wstring filter_pattern;
-};
-
-// The chosen file's full path, or nothing when the user cancelled.
-std::optional<std::wstring> AskWithCommonDialog(const OpenRequest& request) {
+// The common dialog, where the system has no item dialog.
+OpenAnswer AskWithCommonDialog(const OpenRequest& request) {
   // Pairs of NUL-terminated strings, ended by an empty one.
   const std::wstring filters = request.filter_name + L'\0' + request.filter_pattern + L'\0';
-  const DialogLibrary& dialog = LoadDialogLibrary();
+  const CommonDialogLibrary& dialog = LoadCommonDialogLibrary();
   std::wstring name = request.name.size() < kPathCapacity ? request.name : std::wstring();
   for (int attempt = 0; attempt < 2; ++attempt) {
     std::vector<wchar_t> file(kPathCapacity, L'\0');
@@ -81,9 +62,7 @@ std::optional<std::wstring> AskWithCommonDialog(const OpenRequest& request) {
       name.clear();
       continue;
     }
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%04lX", static_cast<unsigned long>(error));
-    throw std::runtime_error(std::string("the file-open dialog failed (error ") + code + ")");
+    throw DialogFailure(error);
   }
   return std::nullopt;
 }
@@ -102,9 +81,10 @@ std::optional<std::string> OpenFileDialog::ChooseProject(const std::string& star
     request.name = request.folder.substr(split == std::wstring::npos ? 0 : split + 1);
     request.folder.resize(split == std::wstring::npos ? 0 : split + 1);
   }
-  const std::optional<std::wstring> chosen = AskWithCommonDialog(request);
-  if (!chosen) return std::nullopt;
-  return Utf8FromWide(*chosen);
+  std::optional<OpenAnswer> answer = AskWithItemDialog(request);
+  if (!answer) answer = AskWithCommonDialog(request);
+  if (!*answer) return std::nullopt;
+  return Utf8FromWide(**answer);
 }
 
 }  // namespace plindor::win32
