@@ -21,7 +21,6 @@ using testing::Click;
 using testing::PressKey;
 using testing::ScriptedChooser;
 using testing::TempDir;
-using testing::TextOf;
 
 // The log lines of one successful run on the sample project, as the box shows them.
 std::wstring SampleRunLog(const std::wstring& project) {

@@ -20,8 +20,6 @@
 namespace plindor::win32 {
 namespace {
 
-using testing::TextOf;
-
 // One of the two windows, shown, behind one face.
 struct Shown {
   std::shared_ptr<void> owner;
@@ -153,7 +151,7 @@ class LayoutTest : public ::testing::TestWithParam<std::tuple<const char*, UINT>
   }
   HWND Control(const ControlRow& row) const { return window_.control(row.name); }
   const WindowTable& Table() const { return *window_.table; }
-  int Scaled(int pixels) const { return ::MulDiv(pixels, static_cast<int>(dpi_), 96); }
+  int Scaled(int pixels) const { return ScaledPixels(pixels, dpi_); }
 
   Shown window_;
   UINT dpi_;

@@ -5,18 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "win32/control_text.h"
 #include "win32/message_loop.h"
 
 namespace plindor::testing {
 
 // What the tests ask of the real controls, and how they act on them.
-inline std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 inline LOGFONTW FontOf(HWND control) {
   LOGFONTW font{};
   auto handle = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
