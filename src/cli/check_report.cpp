@@ -34,10 +34,14 @@ std::filesystem::path WithoutDotElements(const std::filesystem::path& path) {
   return result.empty() ? std::filesystem::path(".") : result;
 }
 
+std::string ListedProject(const std::filesystem::path& project_given) {
+  return Utf8FromPath(WithoutDotElements(project_given).make_preferred());
+}
+
 std::string ListedPath(const FileChange& change, const std::filesystem::path& project_absolute,
                        const std::filesystem::path& project_given) {
-  std::filesystem::path given = WithoutDotElements(project_given);
-  if (change.role == repair::FileRole::kProject) return Utf8FromPath(given.make_preferred());
+  if (change.role == repair::FileRole::kProject) return ListedProject(project_given);
+  const std::filesystem::path given = WithoutDotElements(project_given);
   const std::filesystem::path location = PathFromUtf8(change.location);
   if (IsAbsoluteName(change.path)) return Utf8FromPath(location);
   const std::filesystem::path relative =
@@ -67,19 +71,32 @@ std::string ShellWord(std::string_view word) {
 #endif
 }
 
-std::string CheckSummary(std::size_t files, std::size_t projects, const Options& options) {
+std::string CheckSummary(const CheckTally& tally, const Options& options) {
+  std::string summary;
+  if (tally.files > 0) {
+    summary = Counted(tally.files, "file", "files") + " in " +
+              Counted(tally.projects.size(), "project", "projects") +
+              (tally.files == 1 ? " needs" : " need") + " repair";
+  }
+  if (tally.failed > 0) {
+    if (!summary.empty()) summary += "; ";
+    summary += Counted(tally.failed, "project", "projects") + " could not be checked";
+  }
+  if (tally.files == 0) return summary;
+
+  // The paths given would lead the repair into the projects that fail as well.
+  const std::vector<std::string>& paths = tally.failed > 0 ? tally.projects : options.paths;
   std::string command = "plindor-cli";
-  if (options.recursive) command += " --recursive";
+  if (options.recursive && tally.failed == 0) command += " --recursive";
   if (options.code_page != repair::kDefaultCodePage) {
     command += " --codepage " + std::to_string(options.code_page);
   }
   // A path that begins with a dash must not be read as an option.
-  const bool dashed = std::ranges::any_of(
-      options.paths, [](const std::string& path) { return path.starts_with('-'); });
+  const bool dashed =
+      std::ranges::any_of(paths, [](const std::string& path) { return path.starts_with('-'); });
   if (dashed) command += " --";
-  for (const std::string& path : options.paths) command += " " + ShellWord(path);
-  return Counted(files, "file", "files") + " in " + Counted(projects, "project", "projects") +
-         (files == 1 ? " needs" : " need") + " repair; repair with: " + command;
+  for (const std::string& path : paths) command += " " + ShellWord(path);
+  return summary + "; repair with: " + command;
 }
 
 }  // namespace plindor::cli

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/change_report.h"
 #include "cli/command_line.h"
@@ -14,7 +15,10 @@ namespace plindor::cli {
 // symbolic link.
 std::filesystem::path WithoutDotElements(const std::filesystem::path& path);
 
-// The path --check lists for a file that would change: the project as the user named it, and
+// The project as --check names it: as the user named it, without "." elements.
+std::string ListedProject(const std::filesystem::path& project_given);
+
+// The path --check lists for a file that would change: the project as ListedProject names it, and
 // a component below the project's folder as named the same way, with the names as they are on
 // disk; a component the project names by an absolute path, where it was found.
 // `project_absolute` is the project opened, `project_given` the same as the user named it.
@@ -25,8 +29,17 @@ std::string ListedPath(const FileChange& change, const std::filesystem::path& pr
 // (single quotes for POSIX shells, double quotes on Windows).
 std::string ShellWord(std::string_view word);
 
-// The closing line of a check that found files to repair: how many, in how many projects, and
-// the command that repairs them (the same paths and settings, without --check). No line end.
-std::string CheckSummary(std::size_t files, std::size_t projects, const Options& options);
+// What a check found.
+struct CheckTally {
+  std::size_t files = 0;              // that would change
+  std::vector<std::string> projects;  // that hold them, as ListedProject names them
+  std::size_t failed = 0;             // projects that could not be checked
+};
+
+// The closing line of a check that found files to repair or projects it could not check: how
+// many files in how many projects need repair, how many projects could not be checked, and the
+// command that repairs what can be repaired: the same paths and settings without --check, or
+// where a project could not be checked, the projects to repair one by one. No line end.
+std::string CheckSummary(const CheckTally& tally, const Options& options);
 
 }  // namespace plindor::cli

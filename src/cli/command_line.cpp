@@ -79,8 +79,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
                    ->excludes(dry_run);
   app.add_flag("--check", options.check,
                "Read everything as --dry-run does, write nothing; print the path of each file "
-               "that would change, one per line, and a summary with the command that repairs "
-               "them on standard error; exit 1 if any would change")
+               "that would change, one per line. On standard error: one line 'Error: PROJECT: "
+               "MESSAGE' for each project that fails (the message the repair would give), and a "
+               "summary that counts those projects apart and gives the command that repairs the "
+               "others; exit 1 if any file would change or any project fails")
       ->excludes(dry_run)
       ->excludes(diff);
   app.add_flag("-q,--quiet", options.quiet, "Print only failures");

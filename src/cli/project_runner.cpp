@@ -14,10 +14,8 @@
 #include "cli/terminal_text.h"
 #include "cli/unified_diff.h"
 #include "cli/utf8_path.h"
-#include "desktop/fixup_run.h"
+#include "fixup/fixup_run.h"
 #include "repair/disk_file_system.h"
-#include "repair/repair_error.h"
-#include "repair/repairer.h"
 
 namespace plindor::cli {
 
@@ -47,14 +45,9 @@ bool ProjectRunner::Run(const Project& project) {
   repair::DiskFileSystem files(mode_ == RunMode::kRepair ? repair::DiskFileSystem::Mode::kRepair
                                                          : repair::DiskFileSystem::Mode::kPreview);
   ChangeRecorder changes(mode_ == RunMode::kDiff);
-
-  std::optional<std::string> failure;
-  try {
-    repair::Repairer(files, log, Utf8FromPath(project.absolute.parent_path()), &changes)
-        .FixProjectFile(Utf8FromPath(project.absolute));
-  } catch (const repair::RepairError& e) {
-    failure = e.what();
-  }
+  const std::optional<std::string> failure =
+      fixup::Fixup(files, log, Utf8FromPath(project.absolute), &changes);
+  if (mode_ == RunMode::kCheck) return Check(project, changes.changes(), failure);
 
   // What a real run would have changed up to a failure, it changes all the same.
   if (mode_ == RunMode::kDryRun) {
@@ -64,22 +57,33 @@ bool ProjectRunner::Run(const Project& project) {
       out_ << UnifiedDiff(DiffName(change.location, base_), change.before, change.after);
     }
     out_.flush();
-  } else if (mode_ == RunMode::kCheck) {
-    const std::size_t before = files_to_repair_;
-    for (const FileChange& change : changes.changes()) {
-      if (!change.changed) continue;
-      ++files_to_repair_;
-      if (!quiet_) out_ << ForTerminal(ListedPath(change, project.absolute, project.given)) << "\n";
-    }
-    if (files_to_repair_ > before) ++projects_to_repair_;
-    out_.flush();
   }
 
+  fixup::CloseRun(log, failure);
+  if (failure) log.ShowHeld();
+  return !failure;
+}
+
+bool ProjectRunner::Check(const Project& project, const std::vector<FileChange>& changes,
+                          const std::optional<std::string>& failure) {
+  // A project that fails can't be repaired either: what it would change up to there is no
+  // answer, and its log would read as a repair.
   if (failure) {
-    log.Fail(*failure);
+    ++tally_.failed;
+    err_ << ForTerminal(std::string(fixup::kErrorPrefix) + ListedProject(project.given) + ": " +
+                        *failure)
+         << "\n"
+         << std::flush;
     return false;
   }
-  log.Complete();
+  const std::size_t before = tally_.files;
+  for (const FileChange& change : changes) {
+    if (!change.changed) continue;
+    ++tally_.files;
+    if (!quiet_) out_ << ForTerminal(ListedPath(change, project.absolute, project.given)) << "\n";
+  }
+  if (tally_.files > before) tally_.projects.push_back(ListedProject(project.given));
+  out_.flush();
   return true;
 }
 
@@ -99,7 +103,7 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
     if (options.recursive && std::filesystem::is_directory(path, error)) {
       const ProjectSearch search = FindProjects(path);
       for (const std::string& failure : search.failures) {
-        err << desktop::kErrorPrefix << ForTerminal(failure) << "\n";
+        err << fixup::kErrorPrefix << ForTerminal(failure) << "\n";
         ok = false;
       }
       if (search.projects.empty() && search.failures.empty()) {
@@ -113,18 +117,15 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
 
   ProjectRunner runner(mode, options.quiet, base, out, err);
   for (const auto& project : projects) ok = runner.Run(project) && ok;
-  if (runner.files_to_repair() > 0) {
-    if (!options.quiet) {
-      err << ForTerminal(
-                 CheckSummary(runner.files_to_repair(), runner.projects_to_repair(), options))
-          << "\n";
-    }
-    ok = false;
+  const CheckTally& tally = runner.tally();
+  if ((tally.files > 0 || tally.failed > 0) && !options.quiet) {
+    err << ForTerminal(CheckSummary(tally, options)) << "\n";
   }
+  if (tally.files > 0) ok = false;
 
   out.flush();
   if (!out) {
-    err << desktop::kErrorPrefix << "cannot write to standard output\n";
+    err << fixup::kErrorPrefix << "cannot write to standard output\n";
     return kExitFailure;
   }
   return ok ? kExitSuccess : kExitFailure;

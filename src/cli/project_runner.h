@@ -1,9 +1,13 @@
 #pragma once
 
-#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
+#include "cli/change_report.h"
+#include "cli/check_report.h"
 #include "cli/command_line.h"
 
 namespace plindor::cli {
@@ -34,18 +38,20 @@ class ProjectRunner final {
   // Repairs (or previews) `project`. Returns false when the repair failed; never throws.
   bool Run(const Project& project);
 
-  // What checks found so far: files that would change, and the projects they belong to.
-  std::size_t files_to_repair() const { return files_to_repair_; }
-  std::size_t projects_to_repair() const { return projects_to_repair_; }
+  // What checks found so far.
+  const CheckTally& tally() const { return tally_; }
 
  private:
+  // Lists the files of `project` that would change, or its failure in one line.
+  bool Check(const Project& project, const std::vector<FileChange>& changes,
+             const std::optional<std::string>& failure);
+
   RunMode mode_;
   bool quiet_;
   std::filesystem::path base_;
   std::ostream& out_;
   std::ostream& err_;
-  std::size_t files_to_repair_ = 0;
-  std::size_t projects_to_repair_ = 0;
+  CheckTally tally_;
 };
 
 // The whole batch: every PATH of `options` in turn, folders searched with --recursive. Returns

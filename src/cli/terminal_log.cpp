@@ -1,7 +1,6 @@
 #include "cli/terminal_log.h"
 
 #include "cli/terminal_text.h"
-#include "desktop/fixup_run.h"
 
 namespace plindor::cli {
 
@@ -24,15 +23,8 @@ void TerminalLog::Line(std::string_view line) {
   }
 }
 
-void TerminalLog::Complete() {
-  Line(desktop::kFixupCompleted);
-  held_.clear();
-}
-
-void TerminalLog::Fail(std::string_view message) {
-  failures_ << held_ << desktop::kErrorPrefix << ForTerminal(message) << "\n"
-            << desktop::kFixupStopped << "\n"
-            << std::flush;
+void TerminalLog::ShowHeld() {
+  failures_ << held_ << std::flush;
   held_.clear();
 }
 

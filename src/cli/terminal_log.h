@@ -10,11 +10,11 @@ namespace plindor::cli {
 
 // The progress of one project on a terminal. The engine ends its lines in CR LF, as the window's
 // log box wants; here they end in LF alone, as terminals and pipes want, and control characters
-// in them are escaped (see ForTerminal). A held log shows nothing unless the project fails, and
-// then shows everything (for --quiet and --diff).
+// in them are escaped (see ForTerminal). A held log shows nothing until it is asked to (for
+// --quiet and --diff, which show a project's lines only when it fails).
 class TerminalLog final : public repair::ProgressLog {
  public:
-  // Lines go to `out`; a failure and the lines held before it go to `failures`.
+  // Lines go to `out`; held lines, when shown, to `failures`.
   TerminalLog(std::ostream& out, std::ostream& failures, bool hold)
       : out_(out), failures_(failures), hold_(hold) {}
   TerminalLog(const TerminalLog&) = delete;
@@ -24,10 +24,8 @@ class TerminalLog final : public repair::ProgressLog {
   void Append(std::string_view text) override;
   // Writes `line` and a line end.
   void Line(std::string_view line);
-  // Closes a project that was repaired: "Fixup completed.".
-  void Complete();
-  // Closes a project that failed: the held lines, "Error: <message>", "Fixup stopped.".
-  void Fail(std::string_view message);
+  // Shows the lines held so far.
+  void ShowHeld();
 
  private:
   std::ostream& out_;

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "desktop/current_folder.h"
-#include "desktop/fixup_run.h"
+#include "fixup/fixup_run.h"
 #include "repair/repairer.h"
 
 namespace plindor::desktop {
@@ -19,7 +19,7 @@ bool FindAndFix::Run() {
   try {
     chosen = chooser_.ChooseProject(start_);
   } catch (const std::runtime_error& error) {
-    LogStopped(log_, error.what());
+    fixup::CloseRun(log_, error.what());
     return false;
   }
   if (!chosen) return false;
@@ -29,10 +29,12 @@ bool FindAndFix::Run() {
   try {
     MakeCurrentFolder(repair::FolderOf(*chosen));
   } catch (const std::runtime_error& error) {
-    LogStopped(log_, error.what());
+    fixup::CloseRun(log_, error.what());
     return false;
   }
-  return RunFixup(files_, log_, *chosen);
+  const std::optional<std::string> failure = fixup::Fixup(files_, log_, *chosen);
+  fixup::CloseRun(log_, failure);
+  return !failure;
 }
 
 }  // namespace plindor::desktop

@@ -35,17 +35,14 @@ std::unique_ptr<Ui::Form1> LoadLayout(QWidget* form) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : Form1(std::make_unique<QtFileDialog>(), parent) {}
-
-Form1::Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent)
+Form1::Form1(QWidget* parent, std::unique_ptr<desktop::ProjectChooser> chooser)
     // A window of its own even when another window creates it.
     : QWidget(parent, Qt::Window),
       ui_(LoadLayout(this)),
-      dialog_(std::move(dialog)),
-      chooser_(*dialog_, *this),
+      chooser_(chooser ? std::move(chooser) : std::make_unique<QtFileDialog>(*this)),
       log_(*ui_->Text1),
       // The first dialog starts in the program's folder.
-      run_(chooser_, file_system_, log_,
+      run_(*chooser_, file_system_, log_,
            QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()) {
   move(kPosition);
   setWindowTitle(QString::fromUtf8(desktop::kMainTitle));

@@ -4,8 +4,7 @@
 #include <memory>
 
 #include "desktop/find_and_fix.h"
-#include "qt/file_dialog.h"
-#include "qt/project_dialog.h"
+#include "desktop/project_chooser.h"
 #include "qt/text_box_log.h"
 #include "repair/disk_file_system.h"
 
@@ -21,16 +20,16 @@ class Form1 final : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Form1(QWidget* parent = nullptr);
-  // Asks for projects through `dialog` instead of the toolkit's file-open dialog.
-  explicit Form1(std::unique_ptr<FileDialog> dialog, QWidget* parent = nullptr);
+  // Asks for projects through `chooser`, or where it is null through the toolkit's file-open
+  // dialog.
+  explicit Form1(QWidget* parent = nullptr,
+                 std::unique_ptr<desktop::ProjectChooser> chooser = nullptr);
   ~Form1() override;
   Q_DISABLE_COPY_MOVE(Form1)
 
  private:
   std::unique_ptr<Ui::Form1> ui_;
-  std::unique_ptr<FileDialog> dialog_;
-  ProjectDialog chooser_;
+  std::unique_ptr<desktop::ProjectChooser> chooser_;
   repair::DiskFileSystem file_system_;
   TextBoxLog log_;
   desktop::FindAndFix run_;

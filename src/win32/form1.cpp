@@ -4,6 +4,7 @@
 
 #include "desktop/texts.h"
 #include "win32/module_path.h"
+#include "win32/open_file_dialog.h"
 #include "win32/text_encoding.h"
 
 namespace plindor::win32 {
@@ -59,15 +60,14 @@ constexpr WindowTable kWindow = {
 
 }  // namespace
 
-Form1::Form1(HINSTANCE instance, std::unique_ptr<FileChooser> chooser,
-             std::function<void()> on_closed)
-    : dialog_(std::move(chooser)),
-      on_closed_(std::move(on_closed)),
+Form1::Form1(HINSTANCE instance, std::function<void()> on_closed,
+             std::unique_ptr<desktop::ProjectChooser> chooser)
+    : on_closed_(std::move(on_closed)),
       window_(instance, kWindow, [this](int id) { OnCommand(id); }),
       log_(window_.Control("Text1")),
-      chooser_(*dialog_, window_),
+      chooser_(chooser ? std::move(chooser) : std::make_unique<OpenFileDialog>(window_)),
       // The first dialog starts in the program's folder.
-      run_(chooser_, file_system_, log_, Utf8FromWide(ProgramFolder())) {
+      run_(*chooser_, file_system_, log_, Utf8FromWide(ProgramFolder())) {
   log_.Clear();
 }
 

@@ -7,10 +7,9 @@
 #include <string_view>
 
 #include "desktop/find_and_fix.h"
+#include "desktop/project_chooser.h"
 #include "repair/disk_file_system.h"
 #include "win32/edit_box_log.h"
-#include "win32/file_chooser.h"
-#include "win32/project_dialog.h"
 #include "win32/table_window.h"
 
 namespace plindor::win32 {
@@ -20,8 +19,10 @@ namespace plindor::win32 {
 class Form1 final {
  public:
   // Creates the window, hidden. `on_closed` runs once the user has closed it (Exit, Esc or the
-  // close box); the window is gone by then.
-  Form1(HINSTANCE instance, std::unique_ptr<FileChooser> chooser, std::function<void()> on_closed);
+  // close box); the window is gone by then. Projects are asked for through `chooser`, or where it
+  // is null through the system's file-open dialog.
+  Form1(HINSTANCE instance, std::function<void()> on_closed,
+        std::unique_ptr<desktop::ProjectChooser> chooser = nullptr);
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
@@ -34,12 +35,11 @@ class Form1 final {
  private:
   void OnCommand(int id);
 
-  std::unique_ptr<FileChooser> dialog_;
   std::function<void()> on_closed_;
   repair::DiskFileSystem file_system_;
   TableWindow window_;
   EditBoxLog log_;
-  ProjectDialog chooser_;
+  std::unique_ptr<desktop::ProjectChooser> chooser_;
   desktop::FindAndFix run_;
 };
 

@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "win32/control_text.h"
+#include "win32/twips.h"
+
 namespace plindor::win32 {
 namespace {
 
@@ -26,11 +29,9 @@ void Paint(HWND box, HDC dc) {
   frame.top += metrics.tmHeight / 2;
   ::DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
 
-  std::wstring caption(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-  caption.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(box, caption.data(), static_cast<int>(caption.size()))));
+  const std::wstring caption = TextOf(box);
   if (!caption.empty()) {
-    const int indent = ::MulDiv(8, static_cast<int>(::GetDpiForWindow(box)), 96);
+    const int indent = ScaledPixels(8, ::GetDpiForWindow(box));
     const int pad = indent / 4;
     RECT text{client.left + indent, client.top, client.right - indent, client.top};
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,

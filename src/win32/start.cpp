@@ -8,7 +8,6 @@
 #include "win32/form1.h"
 #include "win32/form2.h"
 #include "win32/message_loop.h"
-#include "win32/open_file_dialog.h"
 #include "win32/text_encoding.h"
 
 namespace plindor::win32 {
@@ -23,7 +22,7 @@ int RunProgram(HINSTANCE instance) {
     Form2 terms(
         instance,
         [&main_window, instance, quit] {
-          main_window = std::make_unique<Form1>(instance, std::make_unique<OpenFileDialog>(), quit);
+          main_window = std::make_unique<Form1>(instance, quit);
           main_window->Show();
         },
         quit);

@@ -2,17 +2,18 @@
 
 #include <commctrl.h>
 
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "win32/control_text.h"
 #include "win32/group_box_caption.h"
 #include "win32/layout_font.h"
 #include "win32/resource_ids.h"
 #include "win32/text_box_keys.h"
 #include "win32/text_encoding.h"
+#include "win32/twips.h"
 
 namespace plindor::win32 {
 namespace {
@@ -62,7 +63,7 @@ DWORD StyleOf(const ControlRow& control) {
 // none. A button's edges and focus rectangle, and a frame's edges, take some of its box.
 std::optional<TextToFit> TextRoomOf(const ControlRow& control, std::wstring_view text,
                                     const RECT& box, UINT dpi) {
-  const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); };
+  const auto scaled = [dpi](int pixels) { return ScaledPixels(pixels, dpi); };
   const LONG width = box.right - box.left;
   const LONG height = box.bottom - box.top;
   switch (control.kind) {
@@ -75,13 +76,6 @@ std::optional<TextToFit> TextRoomOf(const ControlRow& control, std::wstring_view
     default:
       return std::nullopt;
   }
-}
-
-std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
 }
 
 }  // namespace
@@ -110,27 +104,29 @@ void TableWindow::Destroy() {
   if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }
 
-HWND TableWindow::Control(std::string_view name) const {
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    if (table_.controls[i].name == name) return controls_[i];
+std::size_t TableWindow::RowOf(std::string_view name) const {
+  for (std::size_t i = 0; i < table_.controls.size(); ++i) {
+    if (table_.controls[i].name == name) return i;
   }
   throw std::logic_error("the window has no control " + std::string(name));
 }
 
+HWND TableWindow::Control(std::string_view name) const {
+  const std::size_t row = RowOf(name);
+  return row < controls_.size() ? controls_[row] : nullptr;
+}
+
 void TableWindow::SetText(std::string_view name, std::string_view text) {
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    if (table_.controls[i].name != name) continue;
-    const std::wstring wide = WideFromUtf8(text);
-    ::SetWindowTextW(controls_[i], wide.c_str());
-    // The face that fits the old text may not fit the new one.
-    const ControlRow& control = table_.controls[i];
-    UniqueFont font =
-        MakeLayoutFont(control.font, dpi_, TextRoomOf(control, wide, PlaceOf(control, dpi_), dpi_));
-    ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-    fonts_[i] = std::move(font);
-    return;
-  }
-  throw std::logic_error("the window has no control " + std::string(name));
+  const std::size_t row = RowOf(name);
+  if (row >= controls_.size()) return;
+  const std::wstring wide = WideFromUtf8(text);
+  ::SetWindowTextW(controls_[row], wide.c_str());
+  // The face that fits the old text may not fit the new one.
+  const ControlRow& control = table_.controls[row];
+  UniqueFont font =
+      MakeLayoutFont(control.font, dpi_, TextRoomOf(control, wide, PlaceOf(control, dpi_), dpi_));
+  ::SendMessageW(controls_[row], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  fonts_[row] = std::move(font);
 }
 
 void TableWindow::Show() {
@@ -245,12 +241,9 @@ void TableWindow::CreateControls() {
 RECT TableWindow::PlaceOf(const ControlRow& control, UINT dpi) const {
   TwipsRect place = control.place;
   if (control.inside != nullptr) {
-    for (const ControlRow& outer : table_.controls) {
-      if (std::strcmp(outer.name, control.inside) == 0) {
-        place.left += outer.place.left;
-        place.top += outer.place.top;
-      }
-    }
+    const TwipsRect& outer = table_.controls[RowOf(control.inside)].place;
+    place.left += outer.left;
+    place.top += outer.top;
   }
   const int left = TwipsToPixels(place.left, dpi);
   const int top = TwipsToPixels(place.top, dpi);

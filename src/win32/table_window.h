@@ -28,7 +28,8 @@ class TableWindow final {
 
   HWND hwnd() const { return hwnd_; }
   const WindowTable& table() const { return table_; }
-  // The control of that name; throws std::logic_error for a name the table lacks.
+  // The control of that name, null once the window is gone; throws std::logic_error for a name
+  // the table lacks.
   HWND Control(std::string_view name) const;
   // Sets the text of the control of that name (UTF-8), in a face it fits.
   void SetText(std::string_view name, std::string_view text);
@@ -46,6 +47,8 @@ class TableWindow final {
   void Place(UINT dpi);
   void Layout(UINT dpi);
   RECT PlaceOf(const ControlRow& control, UINT dpi) const;
+  // The table's row of the control of that name; throws std::logic_error for a name it lacks.
+  std::size_t RowOf(std::string_view name) const;
   const ControlRow* RowOf(HWND control) const;
   HBRUSH Colour(HDC dc, HWND control);
   void Draw(const DRAWITEMSTRUCT& item);

@@ -4,6 +4,7 @@ namespace plindor::win32 {
 
 // The windows are laid out in twips, 1/1440 inch: 15 twips are one pixel at 96 dpi.
 inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDefaultDpi = 96;
 
 // Left, top, width and height in twips.
 struct TwipsRect {
@@ -19,6 +20,12 @@ constexpr int TwipsToPixels(int twips, unsigned dpi) {
   const long long half = kTwipsPerInch / 2;
   return static_cast<int>(scaled >= 0 ? (scaled + half) / kTwipsPerInch
                                       : -((-scaled + half) / kTwipsPerInch));
+}
+
+// A length given in pixels at 96 dpi (a control's edge, a frame's indent) in pixels at `dpi`,
+// rounded to the nearest pixel.
+constexpr int ScaledPixels(int pixels, unsigned dpi) {
+  return TwipsToPixels(pixels * (kTwipsPerInch / kDefaultDpi), dpi);
 }
 
 // A font's height in pixels for its size in points at `dpi`, rounded to the nearest pixel.

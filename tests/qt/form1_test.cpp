@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -12,24 +13,19 @@
 #include <QTest>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "accessible_names.h"
 #include "layout_properties.h"
 #include "sample_project.h"
-#include "scripted_file_dialog.h"
+#include "scripted_chooser.h"
 #include "temp_dir.h"
 
 namespace plindor::qt {
 namespace {
 
-using plindor::testing::kComponents;
-using plindor::testing::kNewComponent;
-using plindor::testing::kNewProject;
-using plindor::testing::kOldComponent;
-using plindor::testing::ReadFile;
-using plindor::testing::ScriptedFileDialog;
+using plindor::testing::ScriptedChooser;
 using plindor::testing::TempDir;
-using plindor::testing::WriteFile;
 using plindor::testing::WriteSampleProject;
 
 // The log lines of one successful run on the sample project, as the box shows them.
@@ -43,13 +39,8 @@ QString SampleRunLog(const std::string& project) {
       .arg(QString::fromStdString(project));
 }
 
-// A window with a scripted dialog, the way a test drives it.
+// A window with a scripted chooser, the way a test drives it.
 struct Window {
-  Window() {
-    auto owned = std::make_unique<ScriptedFileDialog>();
-    dialog = owned.get();
-    form = std::make_unique<Form1>(std::move(owned));
-  }
   template <typename T>
   T& Control(const char* name) const {
     T* control = form->findChild<T*>(QString::fromLatin1(name));
@@ -57,13 +48,14 @@ struct Window {
     return *control;
   }
   QPlainTextEdit& Log() const { return Control<QPlainTextEdit>("Text1"); }
-  void Run(std::optional<QString> answer) const {
-    dialog->AnswerWith(std::move(answer));
+  void Run(std::optional<std::string> answer) {
+    script.answers.push_back(std::move(answer));
     QTest::mouseClick(&Control<QPushButton>("Command1"), Qt::LeftButton);
   }
 
-  ScriptedFileDialog* dialog;
-  std::unique_ptr<Form1> form;
+  ScriptedChooser::Script script;
+  std::unique_ptr<Form1> form =
+      std::make_unique<Form1>(nullptr, std::make_unique<ScriptedChooser>(script));
 };
 
 }  // namespace
@@ -170,11 +162,10 @@ class Form1Test final : public QObject {
     const Window window;
     window.form->show();
     QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
-    window.dialog->AnswerWith(std::nullopt);
     auto& find_it = window.Control<QPushButton>("Command1");
     find_it.setFocus();
     QTest::keyClick(&find_it, Qt::Key_Return);
-    QCOMPARE(window.dialog->asked_from().size(), 1);
+    QCOMPARE(window.script.asked_from.size(), 1u);
   }
 
   void everyControlIsAnnouncedByItsCaptionOrAName() {
@@ -188,63 +179,29 @@ class Form1Test final : public QObject {
     QCOMPARE(accessible->role(), QAccessible::Window);
   }
 
-  void loadClearsTheLogAndStartsTheDialogInTheProgramsFolder() {
-    const Window window;
-    QCOMPARE(window.Log().toPlainText(), QString());
-    window.Run(std::nullopt);
-    QCOMPARE(window.dialog->asked_from(), QStringList{QCoreApplication::applicationDirPath()});
-    QCOMPARE(window.dialog->filters(), QStringList{QStringLiteral("Projects (*.vbp)")});
-  }
-
-  void runRepairsTheProjectAndItsComponents() {
-    const TempDir folder;
-    const std::string project = WriteSampleProject(folder);
-    const testing::CurrentDirectory restore(QDir::tempPath().toStdString());
-    const Window window;
-
-    window.Run(QString::fromStdString(project));
-
-    QCOMPARE(window.Log().toPlainText(), SampleRunLog(project));
-    QCOMPARE(ReadFile(project), std::string(kNewProject));
-    for (const char* component : kComponents) {
-      QCOMPARE(ReadFile(folder / component), std::string(kNewComponent));
-    }
-    QCOMPARE(QDir::current().canonicalPath(), QDir(folder.path()).canonicalPath());
-  }
-
-  void twoRunsAppendTwoBlocks() {
-    const TempDir folder;
-    const std::string project = WriteSampleProject(folder);
-    const testing::CurrentDirectory restore(QDir::tempPath().toStdString());
-    const Window window;
-
-    window.Run(QString::fromStdString(project));
-    window.Run(QString::fromStdString(project));
-
-    QCOMPARE(window.Log().toPlainText(), SampleRunLog(project) + SampleRunLog(project));
-    QCOMPARE(window.dialog->asked_from().at(1), QString::fromStdString(project));
-    QCOMPARE(ReadFile(project), std::string(kNewProject));
-    QCOMPARE(ReadFile(folder / "Gauge.ctl"), std::string(kNewComponent));
-  }
-
-  void typedTextSurvivesAndTheCaretStays_data() {
+  // The run itself is the desktop code's; here, that the button reaches it from the program's
+  // folder and that the log box shows its lines after whatever the user typed there.
+  void findItAndFixItLogsTheRunAfterTheUsersText_data() {
     QTest::addColumn<bool>("caretAtEnd");
     QTest::addColumn<int>("caretAt");
     QTest::newRow("caret at the start") << false << 0;
     QTest::newRow("caret at the end") << true << 10;
   }
-  void typedTextSurvivesAndTheCaretStays() {
+  void findItAndFixItLogsTheRunAfterTheUsersText() {
     QFETCH(bool, caretAtEnd);
     QFETCH(int, caretAt);
     const TempDir folder;
     const std::string project = WriteSampleProject(folder);
     const testing::CurrentDirectory restore(QDir::tempPath().toStdString());
-    const Window window;
+    Window window;
+    QCOMPARE(window.Log().toPlainText(), QString());
     QTest::keyClicks(&window.Log(), QStringLiteral("my notes: "));
     window.Log().moveCursor(caretAtEnd ? QTextCursor::End : QTextCursor::Start);
 
-    window.Run(QString::fromStdString(project));
+    window.Run(project);
 
+    QCOMPARE(window.script.asked_from,
+             std::vector{QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()});
     QCOMPARE(window.Log().toPlainText(), "my notes: " + SampleRunLog(project));
     QCOMPARE(window.Log().textCursor().position(), caretAt);
   }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "win32/form1.h"
@@ -15,10 +14,7 @@ namespace {
 class EditBoxLogTest : public ::testing::Test {
  protected:
   EditBoxLogTest()
-      : form_(::GetModuleHandleW(nullptr), std::make_unique<testing::ScriptedChooser>(chooser_),
-              nullptr),
-        box_(form_.Control("Text1")),
-        log_(box_) {
+      : form_(::GetModuleHandleW(nullptr), nullptr), box_(form_.Control("Text1")), log_(box_) {
     form_.Show();
   }
 
@@ -30,7 +26,6 @@ class EditBoxLogTest : public ::testing::Test {
     return {start, end};
   }
 
-  testing::ScriptedChooser::Log chooser_;
   Form1 form_;
   HWND box_;
   EditBoxLog log_;
@@ -43,7 +38,7 @@ TEST_F(EditBoxLogTest, AppendsAfterWhatTheUserTypedAndKeepsTheSelection) {
   log_.Append("Fixing a\r\n");
   log_.Append("Fixup completed.\r\n");
 
-  EXPECT_EQ(testing::TextOf(box_), L"my notes: Fixing a\r\nFixup completed.\r\n");
+  EXPECT_EQ(TextOf(box_), L"my notes: Fixing a\r\nFixup completed.\r\n");
   EXPECT_EQ(Selection(), (std::pair<DWORD, DWORD>{3, 5}));
 }
 
@@ -82,12 +77,12 @@ TEST_F(EditBoxLogTest, BytesThatAreNotUtf8AreShownInTheAnsiCodePage) {
   if (::GetACP() != 1252) GTEST_SKIP() << "the test prefix's ANSI code page is " << ::GetACP();
   log_.Append("   fixing Caf\xE9.frm\r\n");
   log_.Append("Fixing Caf\xC3\xA9.vbp\r\n");
-  EXPECT_EQ(testing::TextOf(box_), L"   fixing Caf\u00e9.frm\r\nFixing Caf\u00e9.vbp\r\n");
+  EXPECT_EQ(TextOf(box_), L"   fixing Caf\u00e9.frm\r\nFixing Caf\u00e9.vbp\r\n");
 }
 
 TEST_F(EditBoxLogTest, ALoneLineFeedStartsANewLine) {
   log_.Append("a\nb\r\n");
-  EXPECT_EQ(testing::TextOf(box_), L"a\r\nb\r\n");
+  EXPECT_EQ(TextOf(box_), L"a\r\nb\r\n");
   EXPECT_EQ(::SendMessageW(box_, EM_GETLINECOUNT, 0, 0), 3);
 }
 

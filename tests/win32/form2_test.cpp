@@ -15,7 +15,6 @@ namespace {
 
 using testing::Click;
 using testing::PressKey;
-using testing::TextOf;
 
 // Receives the work the main window leaves pending when it starts.
 constexpr wchar_t kProbeClass[] = L"PlindorStartProbe";

@@ -20,8 +20,6 @@
 namespace plindor::win32 {
 namespace {
 
-using testing::TextOf;
-
 // One of the two windows, shown, behind one face.
 struct Shown {
   std::shared_ptr<void> owner;
@@ -32,12 +30,9 @@ struct Shown {
 
 Shown Show(std::string_view which) {
   if (which == "main") {
-    testing::ScriptedChooser::Log* log = new testing::ScriptedChooser::Log;
-    auto form = std::make_shared<Form1>(::GetModuleHandleW(nullptr),
-                                        std::make_unique<testing::ScriptedChooser>(*log), [] {});
+    auto form = std::make_shared<Form1>(::GetModuleHandleW(nullptr), [] {});
     form->Show();
-    auto owner = std::shared_ptr<void>(form.get(), [form, log](void*) { delete log; });
-    return {owner, form->hwnd(), [form](std::string_view n) { return form->Control(n); },
+    return {form, form->hwnd(), [form](std::string_view n) { return form->Control(n); },
             &form->Table()};
   }
   auto form = std::make_shared<Form2>(
@@ -156,7 +151,7 @@ class LayoutTest : public ::testing::TestWithParam<std::tuple<const char*, UINT>
   }
   HWND Control(const ControlRow& row) const { return window_.control(row.name); }
   const WindowTable& Table() const { return *window_.table; }
-  int Scaled(int pixels) const { return ::MulDiv(pixels, static_cast<int>(dpi_), 96); }
+  int Scaled(int pixels) const { return ScaledPixels(pixels, dpi_); }
 
   Shown window_;
   UINT dpi_;

@@ -22,6 +22,9 @@ TEST(TwipsTest, ScaleWithTheDpiToTheNearestPixel) {
   EXPECT_EQ(PointsToPixels(8.25, 96), 11);
   EXPECT_EQ(PointsToPixels(9.75, 96), 13);
   EXPECT_EQ(PointsToPixels(8.25, 144), 17);  // 16.5 rounds up
+  EXPECT_EQ(ScaledPixels(8, 144), 12);
+  EXPECT_EQ(ScaledPixels(3, 120), 4);  // 3.75
+  EXPECT_EQ(ScaledPixels(2, 168), 4);  // 3.5 rounds up
 }
 
 TEST(DecodeLogTextTest, ShowsUtf8AsSuchAndNeverDropsAByte) {

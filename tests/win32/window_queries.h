@@ -2,25 +2,15 @@
 
 #include <windows.h>
 
-#include <deque>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "win32/file_chooser.h"
+#include "win32/control_text.h"
 #include "win32/message_loop.h"
 
 namespace plindor::testing {
 
 // What the tests ask of the real controls, and how they act on them.
-inline std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 inline LOGFONTW FontOf(HWND control) {
   LOGFONTW font{};
   auto handle = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
@@ -78,30 +68,5 @@ inline void Click(HWND button) {
   ::SendMessageW(button, BM_CLICK, 0, 0);
   win32::ProcessPendingMessages();
 }
-
-// Answers file-open requests from a script instead of a user, and records how it was asked.
-class ScriptedChooser final : public win32::FileChooser {
- public:
-  struct Log {
-    std::deque<std::optional<std::wstring>> answers;
-    std::vector<std::wstring> asked_from;
-    std::vector<std::wstring> filters;
-  };
-  explicit ScriptedChooser(Log& log) : log_(log) {}
-
-  std::optional<std::wstring> ChooseExistingFile(HWND /*owner*/, const std::wstring& initial,
-                                                 const win32::FileFilter& filter) override {
-    log_.asked_from.push_back(initial);
-    log_.filters.push_back(filter.name + L"|" + filter.pattern);
-    // Unscripted requests are cancelled; tests see them in asked_from.
-    if (log_.answers.empty()) return std::nullopt;
-    std::optional<std::wstring> answer = std::move(log_.answers.front());
-    log_.answers.pop_front();
-    return answer;
-  }
-
- private:
-  Log& log_;
-};
 
 }  // namespace plindor::testing

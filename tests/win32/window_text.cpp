@@ -1,6 +1,7 @@
-// window-text TITLE N: prints, in UTF-8, the text of the Nth edit box (from 1) of a visible
-// top-level window titled TITLE; with N = 0 it prints nothing and only checks that such a window
-// is up. Exits 1 when there is no such window or box.
+// window-text TITLE N [CLASS]: prints, in UTF-8, the text of the Nth edit box (from 1), or
+// control of that class, of a visible top-level window titled TITLE; with N = 0 it prints nothing
+// and only checks that such a window is up. Exits 1 when there is no such window or control, or
+// when it does not answer within five seconds (a program that crashed or hangs).
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -14,6 +15,7 @@ namespace {
 struct Search {
   const wchar_t* title;
   long n;
+  const wchar_t* control_class;
   HWND box = nullptr;
   bool found = false;
 };
@@ -25,7 +27,7 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   if (!::IsWindowVisible(window) || std::wcscmp(title, search.title) != 0) return TRUE;
   HWND box = nullptr;
   for (long i = 0; i < search.n; ++i) {
-    box = ::FindWindowExW(window, box, L"Edit", nullptr);
+    box = ::FindWindowExW(window, box, search.control_class, nullptr);
     if (box == nullptr) return TRUE;
   }
   search.box = box;
@@ -36,19 +38,25 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    std::fputs("usage: window-text TITLE N\n", stderr);
+  if (argc != 3 && argc != 4) {
+    std::fputs("usage: window-text TITLE N [CLASS]\n", stderr);
     return 2;
   }
-  Search search{argv[1], std::wcstol(argv[2], nullptr, 10)};
+  Search search{argv[1], std::wcstol(argv[2], nullptr, 10), argc == 4 ? argv[3] : L"Edit"};
   ::EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
   if (!search.found) return 1;
   if (search.box == nullptr) return 0;
   // GetWindowText reads only captions of other processes' windows; the message reads the box.
-  const auto length = ::SendMessageW(search.box, WM_GETTEXTLENGTH, 0, 0);
+  constexpr UINT kFlags = SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT;
+  DWORD_PTR length = 0;
+  if (!::SendMessageTimeoutW(search.box, WM_GETTEXTLENGTH, 0, 0, kFlags, 5000, &length)) return 1;
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      ::SendMessageW(search.box, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutW(search.box, WM_GETTEXT, text.size(),
+                             reinterpret_cast<LPARAM>(text.data()), kFlags, 5000, &copied)) {
+    return 1;
+  }
+  text.resize(static_cast<std::size_t>(copied));
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(size), '\0');

@@ -1,0 +1,293 @@
+#include "win32/item_dialog.h"
+
+#include <commctrl.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "win32/control_text.h"
+#include "win32/system_function.h"
+
+namespace plindor::win32 {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// What the item dialog needs of COM and the shell.
+struct ItemDialogLibrary {
+  decltype(&::CoInitializeEx) initialize = nullptr;
+  decltype(&::CoUninitialize) uninitialize = nullptr;
+  decltype(&::CoCreateInstance) create = nullptr;
+  decltype(&::CoTaskMemFree) free = nullptr;
+  decltype(&::SHCreateItemFromParsingName) item = nullptr;
+};
+
+const ItemDialogLibrary* LoadItemDialogLibrary() {
+  static const ItemDialogLibrary library = {
+      SystemFunction<decltype(&::CoInitializeEx)>(L"ole32.dll", "CoInitializeEx"),
+      SystemFunction<decltype(&::CoUninitialize)>(L"ole32.dll", "CoUninitialize"),
+      SystemFunction<decltype(&::CoCreateInstance)>(L"ole32.dll", "CoCreateInstance"),
+      SystemFunction<decltype(&::CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree"),
+      SystemFunction<decltype(&::SHCreateItemFromParsingName)>(L"shell32.dll",
+                                                               "SHCreateItemFromParsingName"),
+  };
+  const bool complete =
+      library.initialize && library.uninitialize && library.create && library.free && library.item;
+  return complete ? &library : nullptr;
+}
+
+// This thread in a single-threaded COM apartment while it lives, as the dialog requires.
+class Apartment final {
+ public:
+  explicit Apartment(const ItemDialogLibrary& library)
+      : library_(library),
+        result_(library.initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ~Apartment() {
+    if (SUCCEEDED(result_)) library_.uninitialize();
+  }
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+  bool entered() const { return SUCCEEDED(result_); }
+
+ private:
+  const ItemDialogLibrary& library_;
+  HRESULT result_;
+};
+
+// A text the shell allocated, taken over and freed.
+std::wstring Taken(const ItemDialogLibrary& library, PWSTR text) {
+  std::wstring copy = text != nullptr ? text : L"";
+  library.free(text);
+  return copy;
+}
+
+// `name` as typed into the dialog, joined to the dialog's `folder` the way the dialog joins them.
+std::wstring Joined(const std::wstring& folder, std::wstring name) {
+  if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"') {
+    name = name.substr(1, name.size() - 2);
+  }
+  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  if (name.size() >= 2 && name[1] == L':') return name;
+  if (name.size() >= 2 && separator(name[0]) && separator(name[1])) return name;
+  if (!name.empty() && separator(name[0])) return folder.substr(0, 2) + name;
+  if (folder.empty() || separator(folder.back())) return folder + name;
+  return folder + L'\\' + name;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  std::wstring full(path.size() + 1, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return path;
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);
+  }
+}
+
+constexpr UINT_PTR kWatchOpen = 1;
+
+// Takes the paths of MAX_PATH characters and more, which the dialog can't: it joins its folder and
+// a typed name in a buffer of that size (Wine's overrun it, ending the program), and a file chosen
+// in a folder it shows may come back with its path cut short. Such a path is taken here: an
+// existing file is the dialog's answer; anything else is refused with a message, and the dialog
+// stays open.
+class LongPaths final {
+ public:
+  LongPaths(IFileDialog& dialog, const ItemDialogLibrary& library)
+      : dialog_(dialog), library_(library) {}
+
+  // Watches the dialog's window for its Open command, from the first time it is asked on.
+  void Watch() {
+    if (window_ != nullptr) return;
+    ComPtr<IOleWindow> window;
+    HWND hwnd = nullptr;
+    if (SUCCEEDED(dialog_.QueryInterface(IID_PPV_ARGS(&window))) &&
+        SUCCEEDED(window->GetWindow(&hwnd)) && hwnd != nullptr &&
+        ::SetWindowSubclass(hwnd, WatchOpen, kWatchOpen, reinterpret_cast<DWORD_PTR>(this))) {
+      window_ = hwnd;
+    }
+  }
+
+  // Whether the dialog's choice can stand: a path of MAX_PATH - 1 characters or more may have been
+  // cut short there (Wine's are, to a path of no file or of another one), so such a choice is
+  // made again here, from the dialog's folder and the name in its name box.
+  bool ChoiceStands() {
+    ComPtr<IShellItem> chosen;
+    PWSTR path = nullptr;
+    if (FAILED(dialog_.GetResult(&chosen)) ||
+        FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+      return true;  // the dialog's own checks and errors stand
+    }
+    if (Taken(library_, path).size() < MAX_PATH - 1) return true;
+    PWSTR typed = nullptr;
+    if (FAILED(dialog_.GetFileName(&typed))) return true;
+    const std::wstring name = Taken(library_, typed);
+    if (name.empty()) return true;
+    Take(Joined(FolderPath(), name));
+    return false;
+  }
+
+  // The file taken in place of the dialog, if any.
+  const OpenAnswer& taken() const { return taken_; }
+
+ private:
+  static LRESULT CALLBACK WatchOpen(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                    UINT_PTR /*id*/, DWORD_PTR data) {
+    if (message == WM_COMMAND && LOWORD(wparam) == IDOK &&
+        reinterpret_cast<LongPaths*>(data)->TookTypedPath()) {
+      return 0;
+    }
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, WatchOpen, kWatchOpen);
+    return ::DefSubclassProc(window, message, wparam, lparam);
+  }
+
+  // Whether the typed path is too long for the dialog, and so was taken here.
+  bool TookTypedPath() {
+    PWSTR typed = nullptr;
+    if (FAILED(dialog_.GetFileName(&typed))) return false;
+    const std::wstring name = Taken(library_, typed);
+    const std::wstring joined = Joined(FolderPath(), name);
+    if (name.empty() || joined.size() < MAX_PATH) return false;
+    Take(joined);
+    return true;
+  }
+
+  std::wstring FolderPath() {
+    ComPtr<IShellItem> folder;
+    PWSTR path = nullptr;
+    if (SUCCEEDED(dialog_.GetFolder(&folder))) folder->GetDisplayName(SIGDN_FILESYSPATH, &path);
+    return Taken(library_, path);
+  }
+
+  // Ends the dialog with `path`, unless it names no file or a folder: then says so. A file the
+  // system can't even look at is taken too, and the run's log tells why it can't be repaired.
+  void Take(const std::wstring& path) {
+    const std::wstring full = FullPath(path);
+    const DWORD attributes = ::GetFileAttributesW(full.c_str());
+    const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_SUCCESS;
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                         error == ERROR_INVALID_NAME;
+    const bool folder = error == ERROR_SUCCESS && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!missing && !folder) {
+      taken_ = full;
+      dialog_.Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
+      return;
+    }
+    // Without the path, which has no place to wrap and would run off the screen.
+    const wchar_t* message = missing
+                                 ? L"No file exists at this path.\nCheck the name and try again."
+                                 : L"This path names a folder.\nType the name of a file in it.";
+    ::MessageBoxW(window_, message, TextOf(window_).c_str(), MB_OK | MB_ICONWARNING);
+  }
+
+  IFileDialog& dialog_;
+  const ItemDialogLibrary& library_;
+  HWND window_ = nullptr;
+  OpenAnswer taken_;
+};
+
+// Hears when the dialog's window is up (its first folder is shown) and when it is about to end
+// with a choice. Lives on the stack of the call that shows the dialog, which unadvises it before
+// returning; COM interfaces have no virtual destructor, and nothing deletes it through one.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class Events final : public IFileDialogEvents {
+ public:
+  explicit Events(LongPaths& long_paths) : long_paths_(long_paths) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+    if (id == __uuidof(IUnknown) || id == __uuidof(IFileDialogEvents)) {
+      *object = static_cast<IFileDialogEvents*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE OnFileOk(IFileDialog* /*dialog*/) override {
+    return long_paths_.ChoiceStands() ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnFolderChanging(IFileDialog* /*dialog*/,
+                                             IShellItem* /*folder*/) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnFolderChange(IFileDialog* /*dialog*/) override {
+    long_paths_.Watch();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnSelectionChange(IFileDialog* /*dialog*/) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShareViolation(IFileDialog* /*dialog*/, IShellItem* /*item*/,
+                                             FDE_SHAREVIOLATION_RESPONSE* /*response*/) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE OnTypeChange(IFileDialog* /*dialog*/) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnOverwrite(IFileDialog* /*dialog*/, IShellItem* /*item*/,
+                                        FDE_OVERWRITE_RESPONSE* /*response*/) override {
+    return E_NOTIMPL;
+  }
+
+ private:
+  LongPaths& long_paths_;
+};
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+std::runtime_error DialogFailure(unsigned long code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%04lX", code);
+  return std::runtime_error(std::string("the file-open dialog failed (error ") + text + ")");
+}
+
+std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
+  const ItemDialogLibrary* library = LoadItemDialogLibrary();
+  if (library == nullptr) return std::nullopt;
+  const Apartment apartment(*library);
+  if (!apartment.entered()) return std::nullopt;
+  ComPtr<IFileOpenDialog> dialog;
+  if (FAILED(library->create(__uuidof(FileOpenDialog), nullptr, CLSCTX_INPROC_SERVER,
+                             IID_PPV_ARGS(&dialog)))) {
+    return std::nullopt;
+  }
+
+  FILEOPENDIALOGOPTIONS options = 0;
+  dialog->GetOptions(&options);
+  dialog->SetOptions(options | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_FILEMUSTEXIST);
+  const COMDLG_FILTERSPEC types[] = {{request.filter_name.c_str(), request.filter_pattern.c_str()}};
+  dialog->SetFileTypes(1, types);
+  ComPtr<IShellItem> folder;
+  const bool opened =
+      !request.folder.empty() &&
+      SUCCEEDED(library->item(request.folder.c_str(), nullptr, IID_PPV_ARGS(&folder))) &&
+      SUCCEEDED(dialog->SetFolder(folder.Get()));
+  // A folder the shell can't open (one too long for it) stays in the name offered.
+  const std::wstring name = opened ? request.name : Joined(request.folder, request.name);
+  if (!request.name.empty()) dialog->SetFileName(name.c_str());
+
+  LongPaths long_paths(*dialog.Get(), *library);
+  Events events(long_paths);
+  DWORD cookie = 0;
+  const bool advised = SUCCEEDED(dialog->Advise(&events, &cookie));
+  const HRESULT shown = dialog->Show(request.owner);
+  if (advised) dialog->Unadvise(cookie);
+
+  if (long_paths.taken()) return long_paths.taken();
+  if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return OpenAnswer();
+  ComPtr<IShellItem> chosen;
+  PWSTR path = nullptr;
+  if (FAILED(shown) || FAILED(dialog->GetResult(&chosen)) ||
+      FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+    throw DialogFailure(static_cast<unsigned long>(shown));
+  }
+  return Taken(*library, path);
+}
+
+}  // namespace plindor::win32
