@@ -189,7 +189,6 @@ Status JudgeBackup(const FoundBackup& found, const BackupReader& read, std::stri
   at += record.name.size();
   record.new_pages.resize(static_cast<std::size_t>(PageCount(record.offset, record.new_size)));
   for (std::uint64_t& page : record.new_pages) page = Take(header, at);
-  if (record.name != name || record.id != id) return verdict(Verdict::kChanged);
 
   const std::uint64_t tail_size = record.old_size - record.offset;
   if (found.size - header_size > tail_size) {
@@ -205,7 +204,10 @@ Status JudgeBackup(const FoundBackup& found, const BackupReader& read, std::stri
     out.tail.clear();
     return verdict(HoldsOldContent(content, record) ? Verdict::kUnfinished : Verdict::kChanged);
   }
-  return verdict(Match(content, record, out.tail));
+  // Only putting back needs the backup to be this file's: old or new content is what it is.
+  const Verdict found_to_be = Match(content, record, out.tail);
+  const bool ours = record.name == name && record.id == id;
+  return verdict(found_to_be == Verdict::kInterrupted && !ours ? Verdict::kChanged : found_to_be);
 }
 
 std::string RestoredContent(std::string_view content, const Judgement& judgement) {

@@ -14,7 +14,7 @@ namespace plindor::repair {
 class [[nodiscard]] Status final {
  public:
   // The failures the shared code acts on; every other one is kFailed.
-  enum class Kind { kOk, kFailed, kDenied, kHeld, kReadOnly };
+  enum class Kind { kOk, kFailed, kDenied, kHeld, kReadOnly, kChanged };
 
   Status() = default;
   explicit Status(std::string reason, Kind kind = Kind::kFailed)
@@ -90,8 +90,12 @@ class DiskFile final {
   // Reads from `offset` until `out` holds `size` bytes or the end is reached.
   Status ReadAt(Part part, std::uint64_t offset, std::uint64_t size, std::string& out);
   // Large writes go in slices aligned to the file's offsets, each handed to the disk as soon as
-  // it is written, so that the flush which follows finds most of the work done.
-  Status WriteAt(Part part, std::uint64_t offset, std::string_view data);
+  // it is written, so that the flush which follows finds most of the work done. With `length`,
+  // the file's length as this run left it, each slice first checks it (CheckLength).
+  Status WriteAt(Part part, std::uint64_t offset, std::string_view data,
+                 std::uint64_t* length = nullptr);
+  // Fails, kind kChanged, unless the file's length is still `length`: another program wrote.
+  Status CheckLength(std::uint64_t length);
   // Claims the disk space a file of `size` bytes needs, where the system can, without changing
   // the length that readers see.
   Status Reserve(std::uint64_t size);

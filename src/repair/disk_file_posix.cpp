@@ -22,17 +22,9 @@ namespace plindor::repair {
 namespace {
 
 Status Errno(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-      return Status(std::strerror(error), Status::Kind::kDenied);
-    case EWOULDBLOCK:
-      return Status(std::strerror(error), Status::Kind::kHeld);
-    default:
-      return Status(std::strerror(error));
-  }
+  using enum Status::Kind;
+  const bool denied = error == EACCES || error == EPERM || error == EROFS || error == ETXTBSY;
+  return Status(std::strerror(error), denied ? kDenied : error == EWOULDBLOCK ? kHeld : kFailed);
 }
 Status LastError() { return Errno(errno); }
 
@@ -71,7 +63,6 @@ struct DiskFile::Handles {
   UniqueFd file;
   UniqueFd backup;
   bool backup_named = false;  // whether the backup handle has a name in the folder
-  bool held = false;
   std::string name;
   std::string location;
   std::string backup_name;
@@ -149,18 +140,11 @@ Status DiskFile::Hold() {
   const int fd = handles_->file.get();
   // A lease's break is signalled to its holder, by default with SIGIO, which would end the
   // program: SIGURG is ignored unless asked for.
-  if (::fcntl(fd, F_SETSIG, SIGURG) != 0 || ::fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
-    return LastError();
-  }
-  handles_->held = true;
-  return {};
+  return ::fcntl(fd, F_SETSIG, SIGURG) == 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0 ? Status()
+                                                                                     : LastError();
 }
 
-void DiskFile::Release() {
-  if (std::exchange(handles_->held, false)) {
-    (void)::fcntl(handles_->file.get(), F_SETLEASE, F_UNLCK);
-  }
-}
+void DiskFile::Release() { (void)::fcntl(handles_->file.get(), F_SETLEASE, F_UNLCK); }
 
 // The system breaks a lease that keeps another program waiting too long.
 bool DiskFile::HoldKeepsWritersOut() { return false; }

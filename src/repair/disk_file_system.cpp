@@ -39,21 +39,7 @@ class DiskFileSystem::File final : public RepairFile {
  public:
   File(DiskFileSystem& owner, DiskFile file, std::string path)
       : owner_(owner), file_(std::move(file)), path_(std::move(path)) {
-    // Stamped before the read and checked after it: a change made meanwhile is not taken for
-    // the file's content.
-    Check(file_.Stamp(stamp_), path_);
-    if (stamp_.size > MemoryLimit()) FailOn("cannot read", path_, TooLarge(stamp_.size));
-    try {
-      // One byte more than expected, where a growing file shows.
-      Check(file_.ReadAt(DiskFile::Part::kFile, 0, stamp_.size + 1, content_), path_);
-    } catch (const std::bad_alloc&) {
-      FailOn("cannot read", path_, TooLarge(stamp_.size));
-    }
-    FileStamp after;
-    Check(file_.Stamp(after), path_);
-    if (after != stamp_ || content_.size() != stamp_.size) {
-      FailOn("cannot read", path_, "another program is changing it");
-    }
+    ReadWhole();
     const bool preview = owner_.mode_ == Mode::kPreview;
     // What putting the file back does is logged with the file's own line, at its commit.
     if (!preview) until_logged_.emplace();
@@ -64,7 +50,10 @@ class DiskFileSystem::File final : public RepairFile {
         content_ = found->second;
       }
     } else if (!recovery_.empty()) {
-      Check(file_.Stamp(stamp_), path_);
+      // Read again: another program may have written as soon as the putting back let it.
+      const std::string put_back = std::move(content_);
+      ReadWhole();
+      if (content_ != put_back) FailOn("cannot read", path_, "another program is changing it");
     }
   }
   ~File() override {
@@ -90,6 +79,24 @@ class DiskFileSystem::File final : public RepairFile {
   FileId Id() const { return {stamp_.volume, stamp_.id}; }
 
  private:
+  // Stamped before the read and checked after it: a change made meanwhile is not taken for the
+  // file's content.
+  void ReadWhole() {
+    Check(file_.Stamp(stamp_), path_);
+    if (stamp_.size > MemoryLimit()) FailOn("cannot read", path_, TooLarge(stamp_.size));
+    try {
+      // One byte more than expected, where a growing file shows.
+      Check(file_.ReadAt(DiskFile::Part::kFile, 0, stamp_.size + 1, content_), path_);
+    } catch (const std::bad_alloc&) {
+      FailOn("cannot read", path_, TooLarge(stamp_.size));
+    }
+    FileStamp after;
+    Check(file_.Stamp(after), path_);
+    if (after != stamp_ || content_.size() != stamp_.size) {
+      FailOn("cannot read", path_, "another program is changing it");
+    }
+  }
+
   DiskFileSystem& owner_;
   DiskFile file_;
   std::string path_;

@@ -43,15 +43,9 @@ std::string ErrorText(DWORD error) {
 }
 
 Status Failed(DWORD error) {
-  switch (error) {
-    case ERROR_ACCESS_DENIED:
-      return Status(ErrorText(error), Status::Kind::kDenied);
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return Status(ErrorText(error), Status::Kind::kHeld);
-    default:
-      return Status(ErrorText(error));
-  }
+  using enum Status::Kind;
+  const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+  return Status(ErrorText(error), error == ERROR_ACCESS_DENIED ? kDenied : held ? kHeld : kFailed);
 }
 Status LastError() { return Failed(::GetLastError()); }
 

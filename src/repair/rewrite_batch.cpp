@@ -58,13 +58,16 @@ bool CopiesOnWrite(std::uint64_t type) {
   return type == 0x9123683e || type == 0x2fc12fc1 || type == 0xca451a4e;
 }
 
-// Writes `tail` from `offset` on and makes `offset + tail` the length, whatever length a
-// failed attempt left. Not flushed.
-Status Overwrite(DiskFile& file, std::uint64_t offset, std::string_view tail) {
+// Writes `tail` from `offset` on and makes `offset + tail` the length. Not flushed. With
+// `length`, the file's length now, another program's write that changes it stops the overwrite
+// before it is lost (kChanged), and a length already right is not cut, which could only lose it.
+Status Overwrite(DiskFile& file, std::uint64_t offset, std::string_view tail,
+                 std::uint64_t* length = nullptr) {
   const std::uint64_t size = offset + tail.size();
   if (Status status = file.Reserve(size); !status.ok()) return status;
-  if (Status status = file.WriteAt(Part::kFile, offset, tail); !status.ok()) return status;
-  return file.Truncate(size);
+  if (Status status = file.WriteAt(Part::kFile, offset, tail, length); !status.ok()) return status;
+  if (Status status = length ? file.CheckLength(*length) : Status(); !status.ok()) return status;
+  return length && *length == size ? Status() : file.Truncate(size);
 }
 
 // Puts the old content back, on the disk itself.
@@ -96,8 +99,8 @@ Status Flush(std::span<const Rewrite> rewrites, Part part) {
     } else if (status.ok()) {
       status = file.Flush(part);
       // The backup's name must survive a power cut as surely as its bytes.
-      if (status.ok() && part == Part::kBackup) status = file.Stamp(at, Part::kFolder);
-      if (status.ok() && part == Part::kBackup && first_time(at.volume, at.id)) {
+      if (status.ok() && part == Part::kBackup && file.Stamp(at, Part::kFolder).ok() &&
+          first_time(at.volume, at.id)) {
         status = file.Flush(Part::kFolder);
       }
     }
@@ -218,8 +221,9 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
   // system lets them be held; where it doesn't, the stamps below tell what they did. Programs
   // reading a file are let finish first, for a moment, so that none reads half of each version.
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-  std::size_t done = 0;     // files overwritten with their new content
-  std::size_t touched = 0;  // and those partly overwritten
+  std::size_t done = 0;                      // files overwritten with their new content
+  std::size_t touched = 0;                   // and those partly overwritten
+  std::size_t written_first = batch.size();  // the one whose failure is another program's write
   std::string failure;
   for (; done < batch.size(); ++done) {
     Rewrite& rewrite = batch[done];
@@ -233,13 +237,16 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
     }
     // A file that doesn't change is written back all the same, as every file of a run is, but
     // needs neither backup nor flush: its bytes on disk never differ from either version.
-    Status status = rewrite.Changes() ? Overwrite(*rewrite.file, rewrite.offset(),
-                                                  rewrite.after.substr(rewrite.offset()))
-                                      : rewrite.file->WriteAt(Part::kFile, 0, rewrite.after);
+    std::uint64_t length = rewrite.read->size;
+    Status status = rewrite.Changes()
+                        ? Overwrite(*rewrite.file, rewrite.offset(),
+                                    rewrite.after.substr(rewrite.offset()), &length)
+                        : rewrite.file->WriteAt(Part::kFile, 0, rewrite.after, &length);
     if (status.ok()) status = rewrite.file->Stamp(rewrite.left);
     if (!status.ok()) {
       failure = CannotWrite(rewrite, status.reason());
       touched = done + 1;
+      if (status.kind() == Status::Kind::kChanged) written_first = done;
       break;
     }
   }
@@ -250,13 +257,13 @@ void RewriteBatch::Run(std::vector<Rewrite>& batch, const CommitReport& report) 
   // behind the writes there).
   const auto written_meanwhile = [&](std::size_t i) {
     FileStamp now;
-    return i < done && !DiskFile::HoldKeepsWritersOut() &&
-           (!batch[i].file->Stamp(now).ok() || now != batch[i].left);
+    return i == written_first || (i < done && !DiskFile::HoldKeepsWritersOut() &&
+                                  (!batch[i].file->Stamp(now).ok() || now != batch[i].left ||
+                                   now.size != batch[i].after.size()));
   };
   std::vector<bool> backup_stays(batch.size(), false);
   // The files kept, counted from the first; from there on every file touched goes back.
   std::size_t kept = done;
-  std::size_t written_first = batch.size();  // the one whose failure is another program's write
   if (Status status = Flush(all.first(done), Part::kFile); !status.ok()) {
     // Which of the new contents reached the disk is unknown.
     kept = 0;
@@ -353,8 +360,9 @@ std::string RecoverBackup(DiskFile& file, const std::string& path, const FileSta
   if (write) {
     const DeferredTermination until_consistent;
     (void)file.Hold();
+    std::uint64_t length = read.size;
     Status put_back = ChangeSince(file, read);
-    if (put_back.ok()) put_back = Overwrite(file, judgement.record.offset, judgement.tail);
+    if (put_back.ok()) put_back = Overwrite(file, judgement.record.offset, judgement.tail, &length);
     if (put_back.ok()) put_back = file.Flush(Part::kFile);
     file.Release();
     if (!put_back.ok()) {

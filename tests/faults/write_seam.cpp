@@ -105,7 +105,7 @@ extern "C" ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t of
     return __real_pwrite(fd, data, size, offset);
   }
   plindor::testing::WritePlan& plan = armed->plan;
-  if (plan.meanwhile) std::exchange(plan.meanwhile, nullptr)(fd);
+  if (plan.meanwhile && !plan.after) std::exchange(plan.meanwhile, nullptr)(fd);
   if (plan.interruptions > 0) {
     --plan.interruptions;
     errno = EINTR;
@@ -122,6 +122,7 @@ extern "C" ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t of
   }
   const ssize_t n = __real_pwrite(fd, data, allowed, offset);
   if (n > 0) armed->written += static_cast<std::size_t>(n);
+  if (plan.meanwhile) std::exchange(plan.meanwhile, nullptr)(fd);
   return n;
 }
 

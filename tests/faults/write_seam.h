@@ -28,6 +28,8 @@ struct WritePlan {
   // Runs once, right before the first write to the file goes through: what another program
   // does in the middle of the rewrite.
   std::function<void(int fd)> meanwhile = {};
+  // Runs it right after that first write instead.
+  bool after = false;
 };
 
 // Runs `meanwhile` once, right after the first read of the file called `file` went through

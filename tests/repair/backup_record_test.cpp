@@ -79,13 +79,16 @@ TEST(BackupRecordTest, TellsWhatALeftoverBackupProves) {
   edited_end.insert(kOld.size() - 10, "X");
   std::string edited_start = kNew;
   edited_start[3] = 'x';
+  const std::string torn = CutShort(kOld, kNew, 2 * kPage);
   std::vector<Case> cases = {
       {"old", kOld, backup, Verdict::kOriginal},
       {"new", kNew, backup, Verdict::kRewritten},
       {"edited since, near its end", edited_end, backup, Verdict::kChanged},
       {"edited since, before the change", edited_start, backup, Verdict::kChanged},
-      {"another file's", kOld, Backup(kOld, kNew, kName, kId + 1), Verdict::kChanged},
-      {"found under another name", kOld, Backup(kOld, kNew, "F1.frm"), Verdict::kChanged},
+      {"another file's", torn, Backup(kOld, kNew, kName, kId + 1), Verdict::kChanged},
+      {"found under another name", torn, Backup(kOld, kNew, "F1.frm"), Verdict::kChanged},
+      // Where the file holds old or new content, whose backup it was doesn't matter.
+      {"another file's, the file new", kNew, Backup(kOld, kNew, "F1.frm"), Verdict::kRewritten},
       {"empty", kOld, "", Verdict::kUnfinished},
       {"zeroed by a power cut", kOld, std::string(40, '\0'), Verdict::kUnfinished},
       {"longer than it declares", kOld, backup + "x", Verdict::kUntrusted, kOurs, backup.size()},
