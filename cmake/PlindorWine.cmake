@@ -32,9 +32,9 @@ set(wine_environment
   LC_ALL=C.UTF-8)
 
 # The full-volume test fills a 64 KiB volume, which the fixture below mounts where it can (only
-# root can, and not in every container); the test skips where none is mounted. The folder it is
-# named exists only inside the mounted volume, so unmounted the test never fills the disk
-# beneath. Wine's drive Z: is the Linux root.
+# root can, and not in every container); the test skips where none is mounted, and says why. The
+# folder it is named exists only inside the mounted volume, so unmounted the test never fills the
+# disk beneath. Wine's drive Z: is the Linux root.
 set(PLINDOR_SMALL_VOLUME "${PROJECT_BINARY_DIR}/small-volume")
 list(APPEND wine_environment "PLINDOR_TEST_SMALL_VOLUME=Z:${PLINDOR_SMALL_VOLUME}/inside")
 set(CMAKE_CROSSCOMPILING_EMULATOR env ${wine_environment} "${PLINDOR_WINE}")
