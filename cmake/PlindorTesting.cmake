@@ -18,9 +18,9 @@ function(plindor_add_test)
   file(MAKE_DIRECTORY "${home}/runtime" "${home}/config")
   file(CHMOD "${home}/runtime" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
-  # Under Wine, the tests share one Wine session (cmake/PlindorWine.cmake). First, as the lists
-  # after it don't keep their pairs through test discovery. Discovery runs the program in the
-  # build's Wine prefix, so the prefix is made before the program links.
+  # Under Wine, the tests share one Wine session, and wait for the build's Wine prefix
+  # (cmake/PlindorWine.cmake says why). The fixture comes first, as the lists after it don't keep
+  # their pairs through test discovery.
   set(fixture)
   if(PLINDOR_WINE_FIXTURE)
     set(fixture FIXTURES_REQUIRED "${PLINDOR_WINE_FIXTURE}")

@@ -43,7 +43,7 @@ endforeach()
 if(TARGET plindor AND TARGET window-text)
   find_program(PLINDOR_XVFB_RUN xvfb-run REQUIRED)
   add_test(NAME windows_dialog_run
-    COMMAND "${PLINDOR_XVFB_RUN}" -a -s "-screen 0 1024x768x24 -nolisten tcp"
+    COMMAND "${PLINDOR_XVFB_RUN}" -a -e /dev/stderr -s "-screen 0 1024x768x24 -nolisten tcp"
             env "WINEPREFIX=${PROJECT_BINARY_DIR}/wineprefix-x11" LC_ALL=C.UTF-8
             "${PROJECT_SOURCE_DIR}/scripts/check-windows-dialog"
             "$<TARGET_FILE:plindor>" "$<TARGET_FILE:window-text>" "${PROJECT_BINARY_DIR}/dialog-run")

@@ -32,23 +32,22 @@ set(wine_environment
   LC_ALL=C.UTF-8)
 
 # The full-volume test fills a 64 KiB volume, which the fixture below mounts where it can (only
-# root can, and not in every container); the test skips where none is mounted. The folder it is
-# named exists only inside the mounted volume, so unmounted the test never fills the disk
-# beneath. Wine's drive Z: is the Linux root.
+# root can, and not in every container); the test skips where none is mounted, and says why. The
+# folder it is named exists only inside the mounted volume, so unmounted the test never fills the
+# disk beneath. Wine's drive Z: is the Linux root.
 set(PLINDOR_SMALL_VOLUME "${PROJECT_BINARY_DIR}/small-volume")
 list(APPEND wine_environment "PLINDOR_TEST_SMALL_VOLUME=Z:${PLINDOR_SMALL_VOLUME}/inside")
 set(CMAKE_CROSSCOMPILING_EMULATOR env ${wine_environment} "${PLINDOR_WINE}")
 
-# Made by the build before any test program links, as discovering a program's tests runs it
-# (cmake/PlindorTesting.cmake); the mark comes last, so an interrupted run is done again.
-set(prefix_ready "${PLINDOR_WINE_PREFIX}/plindor-prefix-ready")
-add_custom_command(OUTPUT "${prefix_ready}"
+# Made by the build before any test program is built, as discovering a program's tests runs it;
+# the script's mark comes last, so an interrupted run starts again from nothing.
+set(prefix_made "${PLINDOR_WINE_PREFIX}/plindor-null-prefix")
+add_custom_command(OUTPUT "${prefix_made}"
   COMMAND "${PROJECT_SOURCE_DIR}/scripts/wine-prefix" "${PLINDOR_WINE_PREFIX}" null
-  COMMAND "${CMAKE_COMMAND}" -E touch "${prefix_ready}"
   DEPENDS "${PROJECT_SOURCE_DIR}/scripts/wine-prefix"
-  COMMENT "Preparing the Wine prefix ${PLINDOR_WINE_PREFIX}"
+  COMMENT "Making the Wine prefix ${PLINDOR_WINE_PREFIX}"
   VERBATIM)
-add_custom_target(plindor_wine_prefix ALL DEPENDS "${prefix_ready}")
+add_custom_target(plindor_wine_prefix ALL DEPENDS "${prefix_made}")
 
 # The fixture "wine" keeps one Wine server running for the whole test run, so each test program
 # starts quickly, and mounts the small volume; its cleanup stops and unmounts both.

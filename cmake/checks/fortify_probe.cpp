@@ -1,6 +1,5 @@
-// Compiled with the programs' flags by the deb build, never linked: fortified, a read into a
-// buffer of known size, for a length known only at run time, calls glibc's checked __read_chk,
-// which the deb_fortify check looks for.
+// The probe of deb_fortify (cmake/PlindorPackaging.cmake), never linked: fortified, a read into
+// a buffer of known size, for a length known only at run time, calls glibc's checked __read_chk.
 #include <unistd.h>
 
 #include <cstddef>

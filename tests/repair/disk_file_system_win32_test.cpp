@@ -285,15 +285,26 @@ TEST_F(Win32DiskFileSystemTest, EmptyPathFailsToOpen) {
 }
 
 // Windows has no file-size limit to provoke a failing write, so a volume that is really full
-// stands in: the tests' Wine session mounts a small one where it can and names it here. Anything
-// larger is left alone, as filling it would take long and starve the machine.
+// stands in: the small one of the tests' Wine session (cmake/PlindorWine.cmake). Anything larger
+// is left alone, as filling it would take long and starve the machine.
 TEST_F(Win32DiskFileSystemTest, FullVolumeLeavesTheFileAsItWas) {
   wchar_t volume[MAX_PATH] = {};
   const DWORD length = ::GetEnvironmentVariableW(L"PLINDOR_TEST_SMALL_VOLUME", volume, MAX_PATH);
+  if (length == 0) {
+    GTEST_SKIP() << "PLINDOR_TEST_SMALL_VOLUME is not set: CTest's Wine session names the volume";
+  }
+  if (length >= MAX_PATH) {
+    GTEST_SKIP() << "PLINDOR_TEST_SMALL_VOLUME is longer than MAX_PATH";
+  }
   ULARGE_INTEGER size{};
-  if (length == 0 || length >= MAX_PATH ||
-      !::GetDiskFreeSpaceExW(volume, nullptr, &size, nullptr) || size.QuadPart > 1024 * 1024) {
-    GTEST_SKIP() << "PLINDOR_TEST_SMALL_VOLUME names no small mounted volume to fill";
+  if (!::GetDiskFreeSpaceExW(volume, nullptr, &size, nullptr)) {
+    const DWORD error = ::GetLastError();
+    GTEST_SKIP() << "no volume is mounted at " << Utf8(volume) << " (error " << error
+                 << "); the wine_start test says why it mounted none";
+  }
+  if (size.QuadPart > 1024 * 1024) {
+    GTEST_SKIP() << Utf8(volume) << " is on a volume of " << size.QuadPart
+                 << " bytes, too large to fill";
   }
   const std::filesystem::path folder = std::filesystem::path(volume) / "FullVolume";
   std::filesystem::create_directory(folder);
