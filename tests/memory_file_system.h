@@ -21,9 +21,8 @@ namespace plindor::testing {
 // Files in memory, for the engine's tests and fuzz targets. Files are keyed by the path the
 // repair opens: `path` alone when `base` is empty or `path` starts with '/', else
 // "<base>/<path>". Records every operation in order ("open P", "read P", "prepare P",
-// "commit P", "release P", and for reading alone "find P" and "read-only P", with P as the
-// caller gave it), holds a file from its opening to its release as a lock would, and fails the
-// operations a test names.
+// "commit P", "release P"; "find P" and "read-only P" for reading alone), holds a file from its
+// opening to its release as a lock would, and fails the operations a test names.
 class MemoryFileSystem final : public repair::FileSystem, public repair::FileReader {
  public:
   std::map<std::string, std::string> files;

@@ -422,8 +422,7 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             "my tree/dirty/App.vbp\nmy tree/dirty/Gauge.ctl\n",
             "2 files in 1 project need repair; repair with: plindor-cli --recursive 'my tree'\n"},
-        // A group as saved: each project it lists, from the group's folder, the Windows way.
-        CheckCase{"Group",
+        CheckCase{"GroupAsSavedListsItsProjectsFromItsFolder",
                   {{"grp/Tools.vbg",
                     "VBGROUP 5.0\r\nStartupProject=App\\App.vbp\r\nProject=..\\LIB\\lib.VBP\r\n"},
                    {"grp/App/App.vbp", kDirtyProject},
@@ -462,12 +461,11 @@ TEST(Group, RepairsEachProjectItListsOnce) {
 
   EXPECT_EQ(result.exit_status, 1);
   const std::string gone = root / "grp/Gone\\Gone.vbp";
-  EXPECT_EQ(result.out, "Fixing " + root / "Lib/Lib.vbp" +
-                            "\n   fixing Gauge.ctl\nFixup completed.\n" + "Fixing " +
-                            root / "grp/App/App.vbp" +
-                            "\n   fixing About.frm\nFixup completed.\nFixing " + gone +
-                            "\nError: cannot open \"" + gone +
-                            "\" for reading: No such file or directory\nFixup stopped.\n");
+  EXPECT_EQ(result.out,
+            "Fixing " + root / "Lib/Lib.vbp" + "\n   fixing Gauge.ctl\nFixup completed.\nFixing " +
+                root / "grp/App/App.vbp" + "\n   fixing About.frm\nFixup completed.\nFixing " +
+                gone + "\nError: cannot open \"" + gone +
+                "\" for reading: No such file or directory\nFixup stopped.\n");
   EXPECT_EQ(ReadFile(root.path() / "grp/Tools.vbg"), group);
   EXPECT_EQ(ReadFile(root.path() / "grp/App/App.vbp"), Repaired(kDirtyProject, true));
   EXPECT_EQ(ReadFile(root.path() / "Lib/Gauge.ctl"), Repaired(kOldControl, false));
