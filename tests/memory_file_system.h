@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -8,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "repair/file_reader.h"
 #include "repair/file_system.h"
+#include "repair/path_text.h"
 #include "repair/progress_log.h"
 #include "repair/repair_error.h"
 
@@ -17,11 +21,12 @@ namespace plindor::testing {
 // Files in memory, for the engine's tests and fuzz targets. Files are keyed by the path the
 // repair opens: `path` alone when `base` is empty or `path` starts with '/', else
 // "<base>/<path>". Records every operation in order ("open P", "read P", "prepare P",
-// "commit P", "release P", with P as the repair gave it), holds a file from its opening to its
-// release as a lock would, and fails the operations a test names.
-class MemoryFileSystem final : public repair::FileSystem {
+// "commit P", "release P"; "find P" and "read-only P" for reading alone), holds a file from its
+// opening to its release as a lock would, and fails the operations a test names.
+class MemoryFileSystem final : public repair::FileSystem, public repair::FileReader {
  public:
   std::map<std::string, std::string> files;
+  std::map<std::string, std::string> same_file;  // another name for a file: its key, for reading
   std::vector<std::string> operations;
   std::set<std::string> fail_open;                // as a file that can't be written
   std::set<std::string> fail_commit;              // as a full disk
@@ -50,6 +55,19 @@ class MemoryFileSystem final : public repair::FileSystem {
     const auto recovery = recoveries.find(key);
     return std::make_unique<File>(*this, path, key,
                                   recovery == recoveries.end() ? "" : recovery->second);
+  }
+
+  repair::FoundFile Find(const std::string& base, const std::string& path) override {
+    operations.push_back("find " + path);
+    return Found(base, path).first;
+  }
+
+  repair::FoundFile Read(const std::string& base, const std::string& path, std::uint64_t max_size,
+                         std::string& content) override {
+    operations.push_back("read-only " + path);
+    const auto [found, text] = Found(base, path);
+    if (found.size <= max_size) content = text;
+    return found;
   }
 
   void Commit(const repair::CommitReport& report) override {
@@ -105,6 +123,19 @@ class MemoryFileSystem final : public repair::FileSystem {
     std::string content_;
     std::string_view after_;
   };
+
+  // The file and its content. Files are told apart by their keys.
+  std::pair<repair::FoundFile, const std::string&> Found(const std::string& base,
+                                                         const std::string& path) const {
+    const std::string key = Key(base, path);
+    const std::string& stored = same_file.contains(key) ? same_file.at(key) : key;
+    const auto file = files.find(stored);
+    if (file == files.end()) {
+      throw repair::RepairError("cannot open \"" + repair::JoinedPath(base, path) +
+                                "\" for reading: No such file or directory");
+    }
+    return {{key, 0, std::hash<std::string>{}(stored), file->second.size()}, file->second};
+  }
 
   std::set<std::string> held_;
   std::vector<File*> prepared_;  // in order, since the last commit

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/utf8_path.h"
+#include "repair/path_text.h"
 
 namespace plindor::cli {
 
@@ -10,18 +11,6 @@ namespace {
 
 std::string Counted(std::size_t count, std::string_view one, std::string_view many) {
   return std::to_string(count) + " " + std::string(count == 1 ? one : many);
-}
-
-// A component the project names from a root ("\Shared\A.frm", "C:\Shared\A.frm"). The name is
-// the project's bytes, which need not be UTF-8, so no path is made of it.
-bool IsAbsoluteName(std::string_view name) {
-  const auto separator = [](char c) { return c == '/' || c == '\\'; };
-  if (!name.empty() && separator(name.front())) return true;
-#ifdef _WIN32
-  return name.size() >= 3 && name[1] == ':' && separator(name[2]);
-#else
-  return false;
-#endif
 }
 
 }  // namespace
@@ -38,16 +27,22 @@ std::string ListedProject(const std::filesystem::path& project_given) {
   return Utf8FromPath(WithoutDotElements(project_given).make_preferred());
 }
 
+std::string ListedMember(std::string_view name, const std::string& location,
+                         const std::filesystem::path& container_absolute,
+                         const std::filesystem::path& container_given) {
+  const std::filesystem::path found = PathFromUtf8(location);
+  // The name is the container's bytes, which need not be UTF-8, so no path is made of it.
+  if (repair::IsFromRoot(name)) return Utf8FromPath(found);
+  const std::filesystem::path relative = found.lexically_relative(container_absolute.parent_path());
+  if (relative.empty()) return Utf8FromPath(found);
+  const std::filesystem::path given = WithoutDotElements(container_given);
+  return Utf8FromPath(WithoutDotElements(given.parent_path() / relative).make_preferred());
+}
+
 std::string ListedPath(const FileChange& change, const std::filesystem::path& project_absolute,
                        const std::filesystem::path& project_given) {
   if (change.role == repair::FileRole::kProject) return ListedProject(project_given);
-  const std::filesystem::path given = WithoutDotElements(project_given);
-  const std::filesystem::path location = PathFromUtf8(change.location);
-  if (IsAbsoluteName(change.path)) return Utf8FromPath(location);
-  const std::filesystem::path relative =
-      location.lexically_relative(project_absolute.parent_path());
-  if (relative.empty()) return Utf8FromPath(location);
-  return Utf8FromPath(WithoutDotElements(given.parent_path() / relative).make_preferred());
+  return ListedMember(change.path, change.location, project_absolute, project_given);
 }
 
 std::string ShellWord(std::string_view word) {

@@ -18,10 +18,16 @@ std::filesystem::path WithoutDotElements(const std::filesystem::path& path);
 // The project as --check names it: as the user named it, without "." elements.
 std::string ListedProject(const std::filesystem::path& project_given);
 
-// The path --check lists for a file that would change: the project as ListedProject names it, and
-// a component below the project's folder as named the same way, with the names as they are on
-// disk; a component the project names by an absolute path, where it was found.
-// `project_absolute` is the project opened, `project_given` the same as the user named it.
+// The path --check lists for a file that a container (a project, or a group) names as `name`
+// and that was found at `location`: below the container's folder, named the way the user named
+// the container, with the names as they are on disk; named from a root, where it was found.
+// `container_absolute` is the container opened, `container_given` the same as the user named it.
+std::string ListedMember(std::string_view name, const std::string& location,
+                         const std::filesystem::path& container_absolute,
+                         const std::filesystem::path& container_given);
+
+// The path --check lists for a file that would change: the project as ListedProject names it,
+// a component as ListedMember does.
 std::string ListedPath(const FileChange& change, const std::filesystem::path& project_absolute,
                        const std::filesystem::path& project_given);
 

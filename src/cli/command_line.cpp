@@ -20,13 +20,19 @@ constexpr char kDescription[] =
     "references in each project file and in every form and user control it lists, in place.";
 
 constexpr char kFooter[] =
-    "Each PATH is a project file, or with --recursive a folder searched for project files\n"
-    "(*.vbp in any letter case, in sorted order); a folder that can't be searched is an error\n"
-    "and the others are searched all the same. Component paths resolve against the project's\n"
-    "own folder. Progress goes to standard output, one line per file; control characters in\n"
-    "names and messages are shown as C escapes (\\n, \\t, \\e, \\x1b), so a file is always\n"
-    "one line. In diff headers a name with such characters, a quote, a backslash or non-ASCII\n"
-    "bytes is quoted with C escapes, as GNU diff does and GNU patch reads.\n"
+    "Each PATH is a project file, a project group (*.vbg), or with --recursive a folder\n"
+    "searched for project files (*.vbp in any letter case, in sorted order; groups only when\n"
+    "named); a folder that can't be searched is an error and the others are searched all the\n"
+    "same. A group is only read: the projects its Project= and StartupProject= lines name,\n"
+    "from the group's folder, are repaired in the order listed, each as if named here (one\n"
+    "that fails, or is missing, doesn't stop the next). A project reached twice (named twice,\n"
+    "or through a group or a link) is repaired once. Component paths resolve against the\n"
+    "project's own folder.\n"
+    "\n"
+    "Progress goes to standard output, one line per file; control characters in names and\n"
+    "messages are shown as C escapes (\\n, \\t, \\e, \\x1b), so a file is always one line.\n"
+    "In diff headers a name with such characters, a quote, a backslash or non-ASCII bytes is\n"
+    "quoted with C escapes, as GNU diff does and GNU patch reads.\n"
     "\n"
     "Each file is rewritten in place through the handle that read it, after a backup of the\n"
     "bytes about to change is on the disk (<name>.plindor-backup, removed once the new bytes\n"
@@ -46,6 +52,8 @@ constexpr char kFooter[] =
     "      Write the changes as a patch instead of making them.\n"
     "  plindor-cli --quiet --recursive legacy/\n"
     "      Repair every project found; print only the ones that failed.\n"
+    "  plindor-cli --check Tools.vbg\n"
+    "      List what needs repair in every project of a project group.\n"
     "  plindor-cli --check --recursive .\n"
     "      In a CI job or a pre-commit hook: fail while any project still needs repair.";
 
@@ -58,7 +66,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
   app.set_version_flag("--version",
                        std::string(version::kProductName) + " " + version::kProductVersion,
                        "Print the product name and version and exit");
-  app.add_option("PATH", options.paths, "Project file, or with --recursive a folder")
+  app.add_option("PATH", options.paths,
+                 "Project file or project group (.vbg), or with --recursive a folder")
       ->required()
       ->check(
           [](const std::string& path) {

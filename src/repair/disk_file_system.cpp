@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <new>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -10,6 +9,7 @@
 #include "repair/ascii.h"
 #include "repair/deferred_termination.h"
 #include "repair/disk_file.h"
+#include "repair/disk_reader.h"
 #include "repair/repair_error.h"
 
 namespace plindor::repair {
@@ -27,10 +27,6 @@ bool IsBackupName(std::string_view path) {
   constexpr std::string_view kSuffix = kBackupSuffix;
   return path.size() >= kSuffix.size() &&
          EqualsIgnoringAsciiCase(path.substr(path.size() - kSuffix.size()), kSuffix);
-}
-
-void Check(const Status& status, const std::string& path) {
-  if (!status.ok()) FailOn("cannot read", path, status.reason());
 }
 
 }  // namespace
@@ -79,21 +75,9 @@ class DiskFileSystem::File final : public RepairFile {
   FileId Id() const { return {stamp_.volume, stamp_.id}; }
 
  private:
-  // Stamped before the read and checked after it: a change made meanwhile is not taken for the
-  // file's content.
   void ReadWhole() {
-    Check(file_.Stamp(stamp_), path_);
-    if (stamp_.size > MemoryLimit()) FailOn("cannot read", path_, TooLarge(stamp_.size));
-    try {
-      // One byte more than expected, where a growing file shows.
-      Check(file_.ReadAt(DiskFile::Part::kFile, 0, stamp_.size + 1, content_), path_);
-    } catch (const std::bad_alloc&) {
+    if (!repair::ReadWhole(file_, path_, MemoryLimit(), stamp_, content_)) {
       FailOn("cannot read", path_, TooLarge(stamp_.size));
-    }
-    FileStamp after;
-    Check(file_.Stamp(after), path_);
-    if (after != stamp_ || content_.size() != stamp_.size) {
-      FailOn("cannot read", path_, "another program is changing it");
     }
   }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "repair/ascii.h"
+#include "repair/lines.h"
 #include "repair/repair_error.h"
 
 namespace plindor::repair {
@@ -14,27 +15,6 @@ namespace {
 
 constexpr std::string_view kFormKey = "form=";
 constexpr std::string_view kUserControlKey = "usercontrol=";
-
-// Calls `visit` with each line of `text` without its line end. A line ends at LF, and a CR
-// right before that LF belongs to the line end, so CR LF and LF-only projects read alike; a
-// lone CR stays inside its line. A text ending in a line end has an empty last line, and the
-// empty text has no lines.
-template <typename Visit>
-void ForEachLine(std::string_view text, Visit visit) {
-  if (text.empty()) return;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t lf = text.find('\n', start);
-    if (lf == std::string_view::npos) {
-      visit(text.substr(start));
-      return;
-    }
-    std::size_t end = lf;
-    if (end > start && text[end - 1] == '\r') --end;
-    visit(text.substr(start, end - start));
-    start = lf + 1;
-  }
-}
 
 }  // namespace
 
@@ -167,23 +147,6 @@ void Repairer::FixProjectFile(const std::string& path) {
     }
   });
   Commit();
-}
-
-std::string FolderOf(std::string_view path) {
-#ifdef _WIN32
-  constexpr std::string_view kSeparators = "/\\";
-  // "C:name" is relative to the drive's current folder: its folder is "C:".
-  const std::size_t drive = path.size() >= 2 && path[1] == ':' ? 2 : 0;
-#else
-  constexpr std::string_view kSeparators = "/";
-  const std::size_t drive = 0;
-#endif
-  const std::size_t last = path.find_last_of(kSeparators);
-  if (last == std::string_view::npos || last < drive) return std::string(path.substr(0, drive));
-  // The root keeps its separator; elsewhere the folder ends before it.
-  std::size_t end = last;
-  while (end > drive && kSeparators.find(path[end - 1]) != std::string_view::npos) --end;
-  return std::string(path.substr(0, end == drive ? last + 1 : end));
 }
 
 }  // namespace plindor::repair

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "repair/file_system.h"
+#include "repair/path_text.h"
 #include "repair/progress_log.h"
 #include "repair/repair_observer.h"
 #include "repair/rules.h"
@@ -61,9 +62,5 @@ class Repairer final {
   std::vector<std::unique_ptr<Staged>> staged_;
   std::uint64_t staged_bytes_ = 0;
 };
-
-// The folder part of `path`, without its last separator: "" for a bare name, "/" for a file at
-// the root. Windows paths also split at backslashes and after a drive ("C:").
-std::string FolderOf(std::string_view path);
 
 }  // namespace plindor::repair

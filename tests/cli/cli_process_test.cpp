@@ -422,6 +422,17 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             "my tree/dirty/App.vbp\nmy tree/dirty/Gauge.ctl\n",
             "2 files in 1 project need repair; repair with: plindor-cli --recursive 'my tree'\n"},
+        CheckCase{"GroupAsSavedListsItsProjectsFromItsFolder",
+                  {{"grp/Tools.vbg",
+                    "VBGROUP 5.0\r\nStartupProject=App\\App.vbp\r\nProject=..\\LIB\\lib.VBP\r\n"},
+                   {"grp/App/App.vbp", kDirtyProject},
+                   {"grp/App/About.frm", kCleanForm},
+                   {"Lib/Lib.vbp", "Type=Control\r\nUserControl=Gauge.ctl\r\n"},
+                   {"Lib/Gauge.ctl", kOldControl}},
+                  {"--check", "grp/Tools.vbg"},
+                  1,
+                  "grp/App/App.vbp\ngrp/../Lib/Gauge.ctl\n",
+                  "2 files in 2 projects need repair; repair with: plindor-cli grp/Tools.vbg\n"},
         CheckCase{"QuietShowsOnlyFailures",
                   {{"a/App.vbp", kDirtyProject},
                    {"a/About.frm", kCleanForm},
@@ -432,6 +443,33 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error: b/App.vbp: cannot open \"Gone.frm\" for reading: No such file or "
                   "directory\n"}),
     [](const ::testing::TestParamInfo<CheckCase>& row) { return std::string(row.param.name); });
+
+// Each project once, whichever name reaches it; one missing fails alone; the group is only read.
+TEST(Group, RepairsEachProjectItListsOnce) {
+  const TempDir root;
+  WriteFile(root.path() / "grp/App/App.vbp", kDirtyProject);
+  WriteFile(root.path() / "grp/App/About.frm", kCleanForm);
+  WriteFile(root.path() / "Lib/Lib.vbp", "Type=Control\r\nUserControl=Gauge.ctl\r\n");
+  WriteFile(root.path() / "Lib/Gauge.ctl", kOldControl);
+  const std::string group =
+      "VBGROUP 5.0\r\nStartupProject=App\\App.vbp\r\nProject=..\\LIB\\lib.VBP\r\n"
+      "Project=Gone\\Gone.vbp\r\nProject=App\\App.vbp\r\n";
+  WriteFile(root.path() / "grp/Tools.vbg", group);
+  fs::permissions(root.path() / "grp/Tools.vbg", fs::perms::owner_write, fs::perm_options::remove);
+
+  const ProgramResult result = Cli({"Lib/Lib.vbp", "grp/Tools.vbg"}, root.path());
+
+  EXPECT_EQ(result.exit_status, 1);
+  const std::string gone = root / "grp/Gone\\Gone.vbp";
+  EXPECT_EQ(result.out,
+            "Fixing " + root / "Lib/Lib.vbp" + "\n   fixing Gauge.ctl\nFixup completed.\nFixing " +
+                root / "grp/App/App.vbp" + "\n   fixing About.frm\nFixup completed.\nFixing " +
+                gone + "\nError: cannot open \"" + gone +
+                "\" for reading: No such file or directory\nFixup stopped.\n");
+  EXPECT_EQ(ReadFile(root.path() / "grp/Tools.vbg"), group);
+  EXPECT_EQ(ReadFile(root.path() / "grp/App/App.vbp"), Repaired(kDirtyProject, true));
+  EXPECT_EQ(ReadFile(root.path() / "Lib/Gauge.ctl"), Repaired(kOldControl, false));
+}
 
 struct UsageCase {
   const char* name;
