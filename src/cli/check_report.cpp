@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/terminal_text.h"
 #include "cli/utf8_path.h"
 #include "repair/path_text.h"
 
@@ -45,9 +46,11 @@ std::string ListedPath(const FileChange& change, const std::filesystem::path& pr
   return ListedMember(change.path, change.location, project_absolute, project_given);
 }
 
-std::string ShellWord(std::string_view word) {
+std::optional<std::string> ShellWord(std::string_view word) {
+  if (ForTerminal(word) != word) return std::nullopt;
 #ifdef _WIN32
-  constexpr std::string_view kSafe = "_@%+=:,./\\-";
+  constexpr std::string_view kSafe = "_@+=:,./\\-";
+  if (word.find_first_of("%!$`") != std::string_view::npos) return std::nullopt;
 #else
   constexpr std::string_view kSafe = "_@%+=:,./-";
 #endif
@@ -73,25 +76,40 @@ std::string CheckSummary(const CheckTally& tally, const Options& options) {
               Counted(tally.projects.size(), "project", "projects") +
               (tally.files == 1 ? " needs" : " need") + " repair";
   }
-  if (tally.failed > 0) {
+  for (const auto& [count, what] :
+       {std::pair{tally.failed, "project"}, std::pair{tally.unsearched, "folder"}}) {
+    if (count == 0) continue;
     if (!summary.empty()) summary += "; ";
-    summary += Counted(tally.failed, "project", "projects") + " could not be checked";
+    summary += Counted(count, what, std::string(what) + "s") + " could not be " +
+               (std::string_view(what) == "project" ? "checked" : "searched");
   }
   if (tally.files == 0) return summary;
 
-  // The paths given would lead the repair into the projects that fail as well.
-  const std::vector<std::string>& paths = tally.failed > 0 ? tally.projects : options.paths;
+  // The paths given would lead the repair into what fails as well.
+  const bool whole = tally.failed == 0 && tally.unsearched == 0;
+  std::vector<std::string> words;
+  std::size_t unspellable = 0;
+  for (const std::string& path : whole ? options.paths : tally.projects) {
+    const std::optional<std::string> word = ShellWord(path);
+    if (!word) ++unspellable;
+    if (word && std::ranges::find(words, *word) == words.end()) words.push_back(*word);
+  }
   std::string command = "plindor-cli";
-  if (options.recursive && tally.failed == 0) command += " --recursive";
+  if (options.recursive && whole) command += " --recursive";
   if (options.code_page != repair::kDefaultCodePage) {
     command += " --codepage " + std::to_string(options.code_page);
   }
   // A path that begins with a dash must not be read as an option.
   const bool dashed =
-      std::ranges::any_of(paths, [](const std::string& path) { return path.starts_with('-'); });
+      std::ranges::any_of(words, [](const std::string& word) { return word.starts_with('-'); });
   if (dashed) command += " --";
-  for (const std::string& path : paths) command += " " + ShellWord(path);
-  return summary + "; repair with: " + command;
+  for (const std::string& word : words) command += " " + word;
+  if (!words.empty()) summary += "; repair with: " + command;
+  if (unspellable > 0) {
+    summary += "; " + Counted(unspellable, "path", "paths") +
+               " to repair by name, which no command here can spell as it is";
+  }
+  return summary;
 }
 
 }  // namespace plindor::cli

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,20 +33,24 @@ std::string ListedPath(const FileChange& change, const std::filesystem::path& pr
                        const std::filesystem::path& project_given);
 
 // `word` as one word of a shell command: as it is when it can't be misread, else quoted
-// (single quotes for POSIX shells, double quotes on Windows).
-std::string ShellWord(std::string_view word);
+// (single quotes for POSIX shells, double quotes on Windows); nothing where no quoting would
+// keep it as it is: a byte the terminal shows escaped, or on Windows a character the command
+// prompt or PowerShell expands inside double quotes.
+std::optional<std::string> ShellWord(std::string_view word);
 
 // What a check found.
 struct CheckTally {
   std::size_t files = 0;              // that would change
   std::vector<std::string> projects;  // that hold them, as ListedProject names them
   std::size_t failed = 0;             // projects that could not be checked
+  std::size_t unsearched = 0;         // folders that could not be searched
 };
 
 // The closing line of a check that found files to repair or projects it could not check: how
-// many files in how many projects need repair, how many projects could not be checked, and the
-// command that repairs what can be repaired: the same paths and settings without --check, or
-// where a project could not be checked, the projects to repair one by one. No line end.
+// many files in how many projects need repair, how many projects or folders could not be
+// checked, and the command that repairs what can be repaired: the same paths and settings
+// without --check, or where anything could not be checked, the projects to repair one by one,
+// each once. No line end.
 std::string CheckSummary(const CheckTally& tally, const Options& options);
 
 }  // namespace plindor::cli

@@ -180,6 +180,7 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
   // Every path is made absolute up front, so that what a run prints names it fully.
   BatchList batch;
   bool ok = true;
+  std::size_t unsearched = 0;  // folders
   for (const std::string& argument : options.paths) {
     const std::filesystem::path path = PathFromUtf8(argument);
     std::error_code error;
@@ -188,6 +189,7 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
       for (const std::string& failure : search.failures) {
         err << fixup::kErrorPrefix << ForTerminal(failure) << "\n";
         ok = false;
+        ++unsearched;
       }
       if (search.projects.empty() && search.failures.empty()) {
         err << "No project files found in " << ForTerminal(argument) << "\n";
@@ -204,8 +206,9 @@ int RunBatch(const Options& options, std::ostream& out, std::ostream& err) {
   for (const auto& item : batch.items()) {
     ok = std::visit([&](const auto& project) { return runner.Run(project); }, item) && ok;
   }
-  const CheckTally& tally = runner.tally();
-  if ((tally.files > 0 || tally.failed > 0) && !options.quiet) {
+  CheckTally tally = runner.tally();
+  tally.unsearched = unsearched;
+  if (options.check && (tally.files > 0 || tally.failed > 0 || unsearched > 0) && !options.quiet) {
     err << ForTerminal(CheckSummary(tally, options)) << "\n";
   }
   if (tally.files > 0) ok = false;

@@ -398,19 +398,23 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error: App.vbp: cannot open \"Gone.frm\" for reading: No such file or "
                   "directory\n"
                   "1 project could not be checked\n"},
-        // The repair command names only what it can repair; no name can start a line.
-        CheckCase{"AFailingProjectBesideOneToRepair",
+        // The repair command names only what it can repair, each once, and only as a shell
+        // reads it; no name can start a line.
+        CheckCase{"AFailingProjectBesideOnesToRepair",
                   {{"a/App.vbp", kDirtyProject},
                    {"a/About.frm", kCleanForm},
                    {"b\x1b[2J\nc/App.vbp", "Form=Main.frm\r\nForm=Gone.frm\r\n"},
-                   {"b\x1b[2J\nc/Main.frm", kOldForm}},
-                  {"--check", "-r", "."},
+                   {"b\x1b[2J\nc/Main.frm", kOldForm},
+                   {"d\ne/App.vbp", kDirtyProject},
+                   {"d\ne/About.frm", kCleanForm}},
+                  {"--check", "-r", ".", "a"},
                   1,
-                  "a/App.vbp\n",
+                  "a/App.vbp\nd\\ne/App.vbp\n",
                   "Error: b\\e[2J\\nc/App.vbp: cannot open \"Gone.frm\" for reading: No such "
                   "file or directory\n"
-                  "1 file in 1 project needs repair; 1 project could not be checked; repair "
-                  "with: plindor-cli a/App.vbp\n"},
+                  "2 files in 2 projects need repair; 1 project could not be checked; repair "
+                  "with: plindor-cli a/App.vbp; 1 path to repair by name, which no command here "
+                  "can spell as it is\n"},
         CheckCase{
             "TreeWithACleanAndADirtyProject",
             {{"my tree/clean/App.vbp", kCleanProject},
