@@ -4,8 +4,7 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include <cstdio>
-#include <stdexcept>
+#include <optional>
 #include <string>
 
 #include "win32/control_text.h"
@@ -57,8 +56,8 @@ class Apartment final {
   HRESULT result_;
 };
 
-// A text the shell allocated, taken over and freed.
-std::wstring Taken(const ItemDialogLibrary& library, PWSTR text) {
+// A copy of a text the shell allocated, which is freed.
+std::wstring FromShell(const ItemDialogLibrary& library, PWSTR text) {
   std::wstring copy = text != nullptr ? text : L"";
   library.free(text);
   return copy;
@@ -98,9 +97,9 @@ constexpr UINT_PTR kWatchOpen = 1;
 // in a folder it shows may come back with its path cut short. Such a path is taken here: an
 // existing file is the dialog's answer; anything else is refused with a message, and the dialog
 // stays open.
-class LongPaths final {
+class LongPathTakeover final {
  public:
-  LongPaths(IFileDialog& dialog, const ItemDialogLibrary& library)
+  LongPathTakeover(IFileDialog& dialog, const ItemDialogLibrary& library)
       : dialog_(dialog), library_(library) {}
 
   // Watches the dialog's window for its Open command, from the first time it is asked on.
@@ -125,23 +124,21 @@ class LongPaths final {
         FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
       return true;  // the dialog's own checks and errors stand
     }
-    if (Taken(library_, path).size() < MAX_PATH - 1) return true;
-    PWSTR typed = nullptr;
-    if (FAILED(dialog_.GetFileName(&typed))) return true;
-    const std::wstring name = Taken(library_, typed);
-    if (name.empty()) return true;
-    Take(Joined(FolderPath(), name));
+    if (FromShell(library_, path).size() < MAX_PATH - 1) return true;
+    const std::optional<std::wstring> typed = TypedPath();
+    if (!typed) return true;
+    Take(*typed);
     return false;
   }
 
-  // The file taken in place of the dialog, if any.
-  const OpenAnswer& taken() const { return taken_; }
+  // The dialog's answer where it was taken from the dialog, else nothing.
+  const OpenAnswer& answer() const { return answer_; }
 
  private:
   static LRESULT CALLBACK WatchOpen(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                     UINT_PTR /*id*/, DWORD_PTR data) {
     if (message == WM_COMMAND && LOWORD(wparam) == IDOK &&
-        reinterpret_cast<LongPaths*>(data)->TookTypedPath()) {
+        reinterpret_cast<LongPathTakeover*>(data)->TookTypedPath()) {
       return 0;
     }
     if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, WatchOpen, kWatchOpen);
@@ -150,20 +147,22 @@ class LongPaths final {
 
   // Whether the typed path is too long for the dialog, and so was taken here.
   bool TookTypedPath() {
-    PWSTR typed = nullptr;
-    if (FAILED(dialog_.GetFileName(&typed))) return false;
-    const std::wstring name = Taken(library_, typed);
-    const std::wstring joined = Joined(FolderPath(), name);
-    if (name.empty() || joined.size() < MAX_PATH) return false;
-    Take(joined);
+    const std::optional<std::wstring> typed = TypedPath();
+    if (!typed || typed->size() < MAX_PATH) return false;
+    Take(*typed);
     return true;
   }
 
-  std::wstring FolderPath() {
+  // The name in the dialog's name box joined to its folder, or nothing for an empty box.
+  std::optional<std::wstring> TypedPath() {
+    PWSTR typed = nullptr;
+    if (FAILED(dialog_.GetFileName(&typed))) return std::nullopt;
+    const std::wstring name = FromShell(library_, typed);
+    if (name.empty()) return std::nullopt;
     ComPtr<IShellItem> folder;
     PWSTR path = nullptr;
     if (SUCCEEDED(dialog_.GetFolder(&folder))) folder->GetDisplayName(SIGDN_FILESYSPATH, &path);
-    return Taken(library_, path);
+    return Joined(FromShell(library_, path), name);
   }
 
   // Ends the dialog with `path`, unless it names no file or a folder: then says so. A file the
@@ -176,7 +175,7 @@ class LongPaths final {
                          error == ERROR_INVALID_NAME;
     const bool folder = error == ERROR_SUCCESS && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!missing && !folder) {
-      taken_ = full;
+      answer_ = full;
       dialog_.Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
       return;
     }
@@ -190,7 +189,7 @@ class LongPaths final {
   IFileDialog& dialog_;
   const ItemDialogLibrary& library_;
   HWND window_ = nullptr;
-  OpenAnswer taken_;
+  OpenAnswer answer_;
 };
 
 // Hears when the dialog's window is up (its first folder is shown) and when it is about to end
@@ -200,7 +199,7 @@ class LongPaths final {
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class Events final : public IFileDialogEvents {
  public:
-  explicit Events(LongPaths& long_paths) : long_paths_(long_paths) {}
+  explicit Events(LongPathTakeover& takeover) : takeover_(takeover) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
     if (id == __uuidof(IUnknown) || id == __uuidof(IFileDialogEvents)) {
@@ -213,14 +212,14 @@ class Events final : public IFileDialogEvents {
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE OnFileOk(IFileDialog* /*dialog*/) override {
-    return long_paths_.ChoiceStands() ? S_OK : S_FALSE;
+    return takeover_.ChoiceStands() ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE OnFolderChanging(IFileDialog* /*dialog*/,
                                              IShellItem* /*folder*/) override {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnFolderChange(IFileDialog* /*dialog*/) override {
-    long_paths_.Watch();
+    takeover_.Watch();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnSelectionChange(IFileDialog* /*dialog*/) override { return S_OK; }
@@ -235,17 +234,11 @@ class Events final : public IFileDialogEvents {
   }
 
  private:
-  LongPaths& long_paths_;
+  LongPathTakeover& takeover_;
 };
 #pragma GCC diagnostic pop
 
 }  // namespace
-
-std::runtime_error DialogFailure(unsigned long code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%04lX", code);
-  return std::runtime_error(std::string("the file-open dialog failed (error ") + text + ")");
-}
 
 std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
   const ItemDialogLibrary* library = LoadItemDialogLibrary();
@@ -272,14 +265,14 @@ std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
   const std::wstring name = opened ? request.name : Joined(request.folder, request.name);
   if (!request.name.empty()) dialog->SetFileName(name.c_str());
 
-  LongPaths long_paths(*dialog.Get(), *library);
-  Events events(long_paths);
+  LongPathTakeover takeover(*dialog.Get(), *library);
+  Events events(takeover);
   DWORD cookie = 0;
   const bool advised = SUCCEEDED(dialog->Advise(&events, &cookie));
   const HRESULT shown = dialog->Show(request.owner);
   if (advised) dialog->Unadvise(cookie);
 
-  if (long_paths.taken()) return long_paths.taken();
+  if (takeover.answer()) return takeover.answer();
   if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return OpenAnswer();
   ComPtr<IShellItem> chosen;
   PWSTR path = nullptr;
@@ -287,7 +280,7 @@ std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
       FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
     throw DialogFailure(static_cast<unsigned long>(shown));
   }
-  return Taken(*library, path);
+  return FromShell(*library, path);
 }
 
 }  // namespace plindor::win32
