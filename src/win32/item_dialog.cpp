@@ -9,6 +9,7 @@
 
 #include "win32/control_text.h"
 #include "win32/system_function.h"
+#include "win32/typed_path.h"
 
 namespace plindor::win32 {
 namespace {
@@ -74,20 +75,6 @@ std::wstring Joined(const std::wstring& folder, std::wstring name) {
   if (!name.empty() && separator(name[0])) return folder.substr(0, 2) + name;
   if (folder.empty() || separator(folder.back())) return folder + name;
   return folder + L'\\' + name;
-}
-
-std::wstring FullPath(const std::wstring& path) {
-  std::wstring full(path.size() + 1, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0) return path;
-    if (length < full.size()) {
-      full.resize(length);
-      return full;
-    }
-    full.resize(length);
-  }
 }
 
 constexpr UINT_PTR kWatchOpen = 1;
@@ -165,25 +152,15 @@ class LongPathTakeover final {
     return Joined(FromShell(library_, path), name);
   }
 
-  // Ends the dialog with `path`, unless it names no file or a folder: then says so. A file the
-  // system can't even look at is taken too, and the run's log tells why it can't be repaired.
+  // Ends the dialog with the file `path` names; for anything else says why, and the dialog stays.
   void Take(const std::wstring& path) {
-    const std::wstring full = FullPath(path);
-    const DWORD attributes = ::GetFileAttributesW(full.c_str());
-    const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_SUCCESS;
-    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                         error == ERROR_INVALID_NAME;
-    const bool folder = error == ERROR_SUCCESS && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (!missing && !folder) {
-      answer_ = full;
+    const PathCheck check = CheckAnswer(path);
+    if (check.refusal.empty()) {
+      answer_ = check.file;
       dialog_.Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
       return;
     }
-    // Without the path, which has no place to wrap and would run off the screen.
-    const wchar_t* message = missing
-                                 ? L"No file exists at this path.\nCheck the name and try again."
-                                 : L"This path names a folder.\nType the name of a file in it.";
-    ::MessageBoxW(window_, message, TextOf(window_).c_str(), MB_OK | MB_ICONWARNING);
+    ::MessageBoxW(window_, check.refusal.c_str(), TextOf(window_).c_str(), MB_OK | MB_ICONWARNING);
   }
 
   IFileDialog& dialog_;

@@ -1,0 +1,79 @@
+#include "win32/typed_path.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <memory>
+#include <string_view>
+
+namespace plindor::win32 {
+namespace {
+
+bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() &&
+         ::CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  std::wstring full(path.size() + 1, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return path;
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);
+  }
+}
+
+// A path into the devices' namespace, where even a lookup can have effects. The system's full
+// path of a device name in any folder (CON, nul.vbp, COM1) is one of these.
+bool IsDevicePath(std::wstring_view full) {
+  if (StartsWithIgnoringCase(full, L"\\\\.\\")) return true;
+  if (!StartsWithIgnoringCase(full, L"\\\\?\\")) return false;
+  // Under \\?\ only drives, shares and volumes hold files; GLOBALROOT and the rest are devices.
+  const std::wstring_view rest = full.substr(4);
+  return !(rest.size() >= 2 && rest[1] == L':') && !StartsWithIgnoringCase(rest, L"UNC\\") &&
+         !StartsWithIgnoringCase(rest, L"Volume{");
+}
+
+// The system's words for `error`, on one line.
+std::wstring SystemReason(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owned(text, &::LocalFree);
+  std::wstring reason = length != 0 ? std::wstring(text, length)
+                                    : L"The system gives error " + std::to_wstring(error) + L".";
+  while (!reason.empty() && std::iswspace(reason.back())) reason.pop_back();
+  return reason;
+}
+
+}  // namespace
+
+PathCheck CheckAnswer(const std::wstring& path) {
+  // No path in the messages: one this long has no place to wrap and would run off the screen.
+  const std::wstring full = FullPath(path);
+  if (IsDevicePath(full)) {
+    return {.refusal = L"This path names a device, not a file.\nType the name of a project file."};
+  }
+  const DWORD attributes = ::GetFileAttributesW(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+        error != ERROR_INVALID_NAME) {
+      return {.refusal = SystemReason(error)};
+    }
+    return {.refusal = L"No file exists at this path.\nCheck the name and try again."};
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return {.refusal = L"This path names a folder.\nType the name of a file in it."};
+  }
+  return {.file = full};
+}
+
+}  // namespace plindor::win32

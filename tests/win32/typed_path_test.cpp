@@ -1,0 +1,69 @@
+// What the file-open dialog takes in place of a path too long for it.
+#include "win32/typed_path.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "temp_dir.h"
+#include "win32/text_encoding.h"
+
+namespace plindor::win32 {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+
+const std::wstring kMissing = L"No file exists at this path.\nCheck the name and try again.";
+const std::wstring kFolder = L"This path names a folder.\nType the name of a file in it.";
+const std::wstring kDevice =
+    L"This path names a device, not a file.\nType the name of a project file.";
+
+class CheckAnswerTest : public ::testing::Test {
+ protected:
+  CheckAnswerTest() {
+    WriteFile(folder_.path() / "Short.vbp", "Type=Exe\r\n");
+    WriteFile(std::filesystem::path(long_) / "Long.vbp", "Type=Exe\r\n");
+  }
+
+  TempDir folder_;
+  const std::wstring short_ = folder_.path().wstring();
+  // Its files' paths are longer than MAX_PATH.
+  const std::wstring long_ =
+      short_ + L"\\" + std::wstring(120, L'f') + L"\\" + std::wstring(120, L'g');
+};
+
+TEST_F(CheckAnswerTest, TakesTheFullPathOfAnExistingFileAndRefusesAnythingElse) {
+  const struct {
+    std::wstring path;
+    std::wstring file;
+    std::wstring refusal;
+  } rows[] = {
+      {short_ + L"\\Short.vbp", short_ + L"\\Short.vbp", L""},
+      {long_ + L"\\Long.vbp", long_ + L"\\Long.vbp", L""},
+      {long_ + L"\\..\\..\\Short.vbp", short_ + L"\\Short.vbp", L""},
+      {L"\\\\?\\" + long_ + L"\\Long.vbp", L"\\\\?\\" + long_ + L"\\Long.vbp", L""},
+      {long_, L"", kFolder},
+      {long_ + L"\\Missing.vbp", L"", kMissing},
+      {short_ + L"\\None\\Short.vbp", L"", kMissing},
+      {long_ + L"\\CON", L"", kDevice},
+      {long_ + L"\\nul.vbp", L"", kDevice},
+      {short_ + L"\\COM1.txt", L"", kDevice},
+      {L"\\\\.\\" + short_ + L"\\Short.vbp", L"", kDevice},
+      {L"\\\\?\\GLOBALROOT\\Device\\Null", L"", kDevice},
+      // Any other failure in the system's words (Wine's for the error it gives).
+      {L"\\\\nosuchserver\\share\\Project.vbp", L"", L"Bad device type."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Utf8FromWide(row.path));
+    const PathCheck check = CheckAnswer(row.path);
+    EXPECT_EQ(check.file, row.file);
+    EXPECT_EQ(check.refusal, row.refusal);
+  }
+}
+
+}  // namespace
+}  // namespace plindor::win32
