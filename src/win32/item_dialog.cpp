@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "win32/control_text.h"
 #include "win32/system_function.h"
@@ -86,8 +87,9 @@ constexpr UINT_PTR kWatchOpen = 1;
 // stays open.
 class LongPathTakeover final {
  public:
-  LongPathTakeover(IFileDialog& dialog, const ItemDialogLibrary& library)
-      : dialog_(dialog), library_(library) {}
+  LongPathTakeover(IFileDialog& dialog, const ItemDialogLibrary& library,
+                   std::wstring default_extension)
+      : dialog_(dialog), library_(library), default_extension_(std::move(default_extension)) {}
 
   // Watches the dialog's window for its Open command, from the first time it is asked on.
   void Watch() {
@@ -102,8 +104,9 @@ class LongPathTakeover final {
   }
 
   // Whether the dialog's choice can stand: a path of MAX_PATH - 1 characters or more may have been
-  // cut short there (Wine's are, to a path of no file or of another one), so such a choice is
-  // made again here, from the dialog's folder and the name in its name box.
+  // cut short there (Wine's are, to MAX_PATH - 1, naming no file or another one). Such a choice
+  // stands where it names an existing file by the name in the name box; else it is made again
+  // here, from the dialog's folder and that name.
   bool ChoiceStands() {
     ComPtr<IShellItem> chosen;
     PWSTR path = nullptr;
@@ -111,9 +114,11 @@ class LongPathTakeover final {
         FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
       return true;  // the dialog's own checks and errors stand
     }
-    if (FromShell(library_, path).size() < MAX_PATH - 1) return true;
+    const std::wstring result = FromShell(library_, path);
+    if (result.size() < MAX_PATH - 1) return true;
     const std::optional<std::wstring> typed = TypedPath();
     if (!typed) return true;
+    if (EndsInTypedName(result, *typed) && CheckAnswer(result, {}).refusal.empty()) return true;
     Take(*typed);
     return false;
   }
@@ -154,7 +159,7 @@ class LongPathTakeover final {
 
   // Ends the dialog with the file `path` names; for anything else says why, and the dialog stays.
   void Take(const std::wstring& path) {
-    const PathCheck check = CheckAnswer(path);
+    const PathCheck check = CheckAnswer(path, default_extension_);
     if (check.refusal.empty()) {
       answer_ = check.file;
       dialog_.Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
@@ -165,6 +170,7 @@ class LongPathTakeover final {
 
   IFileDialog& dialog_;
   const ItemDialogLibrary& library_;
+  std::wstring default_extension_;
   HWND window_ = nullptr;
   OpenAnswer answer_;
 };
@@ -233,6 +239,8 @@ std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
   dialog->SetOptions(options | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_FILEMUSTEXIST);
   const COMDLG_FILTERSPEC types[] = {{request.filter_name.c_str(), request.filter_pattern.c_str()}};
   dialog->SetFileTypes(1, types);
+  const std::wstring extension = DefaultExtension(request);
+  if (!extension.empty()) dialog->SetDefaultExtension(extension.c_str());
   ComPtr<IShellItem> folder;
   const bool opened =
       !request.folder.empty() &&
@@ -242,7 +250,7 @@ std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
   const std::wstring name = opened ? request.name : Joined(request.folder, request.name);
   if (!request.name.empty()) dialog->SetFileName(name.c_str());
 
-  LongPathTakeover takeover(*dialog.Get(), *library);
+  LongPathTakeover takeover(*dialog.Get(), *library, extension);
   Events events(takeover);
   DWORD cookie = 0;
   const bool advised = SUCCEEDED(dialog->Advise(&events, &cookie));

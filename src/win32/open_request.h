@@ -20,6 +20,16 @@ struct OpenRequest {
   std::wstring filter_pattern;
 };
 
+// The extension the filter's one pattern gives ("*.vbp" gives "vbp"), which the dialog adds to a
+// name typed without one; none for a pattern of any other shape.
+inline std::wstring DefaultExtension(const OpenRequest& request) {
+  const std::wstring& pattern = request.filter_pattern;
+  if (!pattern.starts_with(L"*.") || pattern.find_first_of(L"*?;", 2) != std::wstring::npos) {
+    return {};
+  }
+  return pattern.substr(2);
+}
+
 // The chosen file's full path, or nothing when the user cancelled.
 using OpenAnswer = std::optional<std::wstring>;
 

@@ -53,9 +53,24 @@ std::wstring SystemReason(DWORD error) {
   return reason;
 }
 
+bool HasExtension(std::wstring_view path) {
+  const std::size_t name = path.find_last_of(L"\\/");
+  return path.find(L'.', name == std::wstring_view::npos ? 0 : name + 1) != std::wstring_view::npos;
+}
+
 }  // namespace
 
-PathCheck CheckAnswer(const std::wstring& path) {
+bool EndsInTypedName(std::wstring_view chosen, std::wstring_view typed) {
+  const auto name = [](std::wstring_view path) {
+    return path.substr(path.find_last_of(L"\\/") + 1);  // npos + 1 is 0
+  };
+  chosen = name(chosen);
+  typed = name(typed);
+  return StartsWithIgnoringCase(chosen, typed) &&
+         (chosen.size() == typed.size() || chosen[typed.size()] == L'.');
+}
+
+PathCheck CheckAnswer(const std::wstring& path, std::wstring_view default_extension) {
   // No path in the messages: one this long has no place to wrap and would run off the screen.
   const std::wstring full = FullPath(path);
   if (IsDevicePath(full)) {
@@ -67,6 +82,9 @@ PathCheck CheckAnswer(const std::wstring& path) {
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
         error != ERROR_INVALID_NAME) {
       return {.refusal = SystemReason(error)};
+    }
+    if (!default_extension.empty() && !HasExtension(full)) {
+      return CheckAnswer(full + L'.' + std::wstring(default_extension), {});
     }
     return {.refusal = L"No file exists at this path.\nCheck the name and try again."};
   }

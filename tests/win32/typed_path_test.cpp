@@ -45,6 +45,9 @@ TEST_F(CheckAnswerTest, TakesTheFullPathOfAnExistingFileAndRefusesAnythingElse) 
       {short_ + L"\\Short.vbp", short_ + L"\\Short.vbp", L""},
       {long_ + L"\\Long.vbp", long_ + L"\\Long.vbp", L""},
       {long_ + L"\\..\\..\\Short.vbp", short_ + L"\\Short.vbp", L""},
+      // The dialog's default extension, for a name without one.
+      {long_ + L"\\Long", long_ + L"\\Long.vbp", L""},
+      {short_ + L"\\Short.v", L"", kMissing},
       {L"\\\\?\\" + long_ + L"\\Long.vbp", L"\\\\?\\" + long_ + L"\\Long.vbp", L""},
       {long_, L"", kFolder},
       {long_ + L"\\Missing.vbp", L"", kMissing},
@@ -59,10 +62,20 @@ TEST_F(CheckAnswerTest, TakesTheFullPathOfAnExistingFileAndRefusesAnythingElse) 
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(Utf8FromWide(row.path));
-    const PathCheck check = CheckAnswer(row.path);
+    const PathCheck check = CheckAnswer(row.path, L"vbp");
     EXPECT_EQ(check.file, row.file);
     EXPECT_EQ(check.refusal, row.refusal);
   }
+}
+
+TEST(EndsInTypedNameTest, TheNameAsTypedOrWithTheExtensionWindowsHides) {
+  EXPECT_TRUE(EndsInTypedName(L"C:\\P\\Project1.vbp", L"C:\\P\\project1.VBP"));
+  EXPECT_TRUE(EndsInTypedName(L"C:\\P\\Project1.vbp", L"D:\\Q\\Project1"));
+  EXPECT_TRUE(EndsInTypedName(L"Project1", L"Project1"));
+  // A path the dialog cut short ends in part of the name, or in another file's.
+  EXPECT_FALSE(EndsInTypedName(L"C:\\P\\Project1.v", L"C:\\P\\Project1.vbp"));
+  EXPECT_FALSE(EndsInTypedName(L"C:\\P\\Project10.vbp", L"C:\\P\\Project1"));
+  EXPECT_FALSE(EndsInTypedName(L"C:\\P", L"C:\\P\\Project1.vbp"));
 }
 
 }  // namespace
