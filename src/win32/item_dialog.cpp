@@ -65,19 +65,6 @@ std::wstring FromShell(const ItemDialogLibrary& library, PWSTR text) {
   return copy;
 }
 
-// `name` as typed into the dialog, joined to the dialog's `folder` the way the dialog joins them.
-std::wstring Joined(const std::wstring& folder, std::wstring name) {
-  if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"') {
-    name = name.substr(1, name.size() - 2);
-  }
-  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-  if (name.size() >= 2 && name[1] == L':') return name;
-  if (name.size() >= 2 && separator(name[0]) && separator(name[1])) return name;
-  if (!name.empty() && separator(name[0])) return folder.substr(0, 2) + name;
-  if (folder.empty() || separator(folder.back())) return folder + name;
-  return folder + L'\\' + name;
-}
-
 constexpr UINT_PTR kWatchOpen = 1;
 
 // Takes the paths of MAX_PATH characters and more, which the dialog can't: it joins its folder and
@@ -154,7 +141,7 @@ class LongPathTakeover final {
     ComPtr<IShellItem> folder;
     PWSTR path = nullptr;
     if (SUCCEEDED(dialog_.GetFolder(&folder))) folder->GetDisplayName(SIGDN_FILESYSPATH, &path);
-    return Joined(FromShell(library_, path), name);
+    return JoinedPath(FromShell(library_, path), name);
   }
 
   // Ends the dialog with the file `path` names; for anything else says why, and the dialog stays.
@@ -247,7 +234,7 @@ std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
       SUCCEEDED(library->item(request.folder.c_str(), nullptr, IID_PPV_ARGS(&folder))) &&
       SUCCEEDED(dialog->SetFolder(folder.Get()));
   // A folder the shell can't open (one too long for it) stays in the name offered.
-  const std::wstring name = opened ? request.name : Joined(request.folder, request.name);
+  const std::wstring name = opened ? request.name : JoinedPath(request.folder, request.name);
   if (!request.name.empty()) dialog->SetFileName(name.c_str());
 
   LongPathTakeover takeover(*dialog.Get(), *library, extension);

@@ -1,5 +1,6 @@
 #include "win32/typed_path.h"
 
+#include <pathcch.h>
 #include <windows.h>
 
 #include <cwctype>
@@ -13,6 +14,17 @@ bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() &&
          ::CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// The drive or the server's share `folder` is on, without a separator after it.
+std::wstring RootOf(const std::wstring& folder) {
+  PCWSTR end = nullptr;
+  if (folder.empty() || FAILED(::PathCchSkipRoot(folder.c_str(), &end))) return {};
+  std::wstring root = folder.substr(0, static_cast<std::size_t>(end - folder.c_str()));
+  while (!root.empty() && IsSeparator(root.back())) root.pop_back();
+  return root;
 }
 
 std::wstring FullPath(const std::wstring& path) {
@@ -59,6 +71,17 @@ bool HasExtension(std::wstring_view path) {
 }
 
 }  // namespace
+
+std::wstring JoinedPath(const std::wstring& folder, std::wstring name) {
+  if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"') {
+    name = name.substr(1, name.size() - 2);
+  }
+  if (name.size() >= 2 && name[1] == L':') return name;
+  if (name.size() >= 2 && IsSeparator(name[0]) && IsSeparator(name[1])) return name;
+  if (!name.empty() && IsSeparator(name[0])) return RootOf(folder) + name;
+  if (folder.empty() || IsSeparator(folder.back())) return folder + name;
+  return folder + L'\\' + name;
+}
 
 bool EndsInTypedName(std::wstring_view chosen, std::wstring_view typed) {
   const auto name = [](std::wstring_view path) {

@@ -5,6 +5,11 @@
 
 namespace plindor::win32 {
 
+// `name` as typed into a file-open dialog (quotes around it allowed) joined to the dialog's
+// `folder` as the dialog joins them: a name with a drive or a server stands alone, and one that
+// starts with a separator goes under the folder's root (its drive, or its server's share).
+std::wstring JoinedPath(const std::wstring& folder, std::wstring name);
+
 // Whether `chosen` ends in the name `typed` ends in, or in that name and an extension: Windows
 // hides the extensions of registered types in the dialog's name box. Case is ignored.
 bool EndsInTypedName(std::wstring_view chosen, std::wstring_view typed);

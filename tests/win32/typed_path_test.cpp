@@ -68,6 +68,28 @@ TEST_F(CheckAnswerTest, TakesTheFullPathOfAnExistingFileAndRefusesAnythingElse) 
   }
 }
 
+TEST(JoinedPathTest, JoinsTheNameToTheFolderAsTheDialogDoes) {
+  const struct {
+    std::wstring folder;
+    std::wstring name;
+    std::wstring joined;
+  } rows[] = {
+      {L"C:\\Work", L"App.vbp", L"C:\\Work\\App.vbp"},
+      {L"C:\\", L"Sub\\App.vbp", L"C:\\Sub\\App.vbp"},
+      {L"C:\\Work", L"\"D:\\App.vbp\"", L"D:\\App.vbp"},
+      {L"C:\\Work", L"\\\\server\\share\\App.vbp", L"\\\\server\\share\\App.vbp"},
+      // A name from the root goes under the folder's drive, or its server's share.
+      {L"C:\\Work\\Old", L"\\App.vbp", L"C:\\App.vbp"},
+      {L"\\\\server\\share\\Work", L"\\App.vbp", L"\\\\server\\share\\App.vbp"},
+      {L"\\\\server\\share", L"/App.vbp", L"\\\\server\\share/App.vbp"},
+      {L"", L"App.vbp", L"App.vbp"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Utf8FromWide(row.folder + L" + " + row.name));
+    EXPECT_EQ(JoinedPath(row.folder, row.name), row.joined);
+  }
+}
+
 TEST(EndsInTypedNameTest, TheNameAsTypedOrWithTheExtensionWindowsHides) {
   EXPECT_TRUE(EndsInTypedName(L"C:\\P\\Project1.vbp", L"C:\\P\\project1.VBP"));
   EXPECT_TRUE(EndsInTypedName(L"C:\\P\\Project1.vbp", L"D:\\Q\\Project1"));
