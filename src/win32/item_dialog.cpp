@@ -4,6 +4,7 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <utility>
@@ -77,9 +78,15 @@ class LongPathTakeover final {
   LongPathTakeover(IFileDialog& dialog, const ItemDialogLibrary& library,
                    std::wstring default_extension)
       : dialog_(dialog), library_(library), default_extension_(std::move(default_extension)) {}
+  LongPathTakeover(const LongPathTakeover&) = delete;
+  LongPathTakeover& operator=(const LongPathTakeover&) = delete;
+  // The dialog's window, which may outlive this, must not call it afterwards.
+  ~LongPathTakeover() {
+    if (window_ != nullptr) ::RemoveWindowSubclass(window_, WatchOpen, kWatchOpen);
+  }
 
   // Watches the dialog's window for its Open command, from the first time it is asked on.
-  void Watch() {
+  void Watch() noexcept {
     if (window_ != nullptr) return;
     ComPtr<IOleWindow> window;
     HWND hwnd = nullptr;
@@ -87,6 +94,48 @@ class LongPathTakeover final {
         SUCCEEDED(window->GetWindow(&hwnd)) && hwnd != nullptr &&
         ::SetWindowSubclass(hwnd, WatchOpen, kWatchOpen, reinterpret_cast<DWORD_PTR>(this))) {
       window_ = hwnd;
+    }
+  }
+
+  // The dialog's answer to its OnFileOk: S_OK where its choice stands, S_FALSE where it was
+  // taken here instead or refused.
+  HRESULT CheckChoice() noexcept {
+    return Guarded([this] { return ChoiceStands() ? S_OK : S_FALSE; }, S_FALSE);
+  }
+
+  // The dialog's answer where it was taken from the dialog, else nothing.
+  const OpenAnswer& answer() const { return answer_; }
+
+  // Throws what failed here while the dialog was up, which ended it.
+  void RethrowFailure() const {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  static LRESULT CALLBACK WatchOpen(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                    UINT_PTR /*id*/, DWORD_PTR data) {
+    auto& self = *reinterpret_cast<LongPathTakeover*>(data);
+    if (message == WM_COMMAND && LOWORD(wparam) == IDOK &&
+        self.Guarded([&self] { return self.TookTypedPath(); }, true)) {
+      return 0;
+    }
+    if (message == WM_NCDESTROY) {
+      ::RemoveWindowSubclass(window, WatchOpen, kWatchOpen);
+      self.window_ = nullptr;
+    }
+    return ::DefSubclassProc(window, message, wparam, lparam);
+  }
+
+  // Runs `step` for the system's code, which no exception may cross: a failure ends the dialog,
+  // and the call that showed it rethrows it. Gives `if_failed` then.
+  template <typename Step, typename Result>
+  Result Guarded(Step step, Result if_failed) noexcept {
+    try {
+      return step();
+    } catch (...) {
+      failure_ = std::current_exception();
+      dialog_.Close(E_ABORT);
+      return if_failed;
     }
   }
 
@@ -108,20 +157,6 @@ class LongPathTakeover final {
     if (EndsInTypedName(result, *typed) && CheckAnswer(result, {}).refusal.empty()) return true;
     Take(*typed);
     return false;
-  }
-
-  // The dialog's answer where it was taken from the dialog, else nothing.
-  const OpenAnswer& answer() const { return answer_; }
-
- private:
-  static LRESULT CALLBACK WatchOpen(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                    UINT_PTR /*id*/, DWORD_PTR data) {
-    if (message == WM_COMMAND && LOWORD(wparam) == IDOK &&
-        reinterpret_cast<LongPathTakeover*>(data)->TookTypedPath()) {
-      return 0;
-    }
-    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, WatchOpen, kWatchOpen);
-    return ::DefSubclassProc(window, message, wparam, lparam);
   }
 
   // Whether the typed path is too long for the dialog, and so was taken here.
@@ -160,6 +195,7 @@ class LongPathTakeover final {
   std::wstring default_extension_;
   HWND window_ = nullptr;
   OpenAnswer answer_;
+  std::exception_ptr failure_;
 };
 
 // Hears when the dialog's window is up (its first folder is shown) and when it is about to end
@@ -182,7 +218,7 @@ class Events final : public IFileDialogEvents {
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE OnFileOk(IFileDialog* /*dialog*/) override {
-    return takeover_.ChoiceStands() ? S_OK : S_FALSE;
+    return takeover_.CheckChoice();
   }
   HRESULT STDMETHODCALLTYPE OnFolderChanging(IFileDialog* /*dialog*/,
                                              IShellItem* /*folder*/) override {
@@ -244,14 +280,15 @@ std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
   const HRESULT shown = dialog->Show(request.owner);
   if (advised) dialog->Unadvise(cookie);
 
+  takeover.RethrowFailure();
   if (takeover.answer()) return takeover.answer();
   if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return OpenAnswer();
+  if (FAILED(shown)) throw DialogFailure(static_cast<unsigned long>(shown));
   ComPtr<IShellItem> chosen;
   PWSTR path = nullptr;
-  if (FAILED(shown) || FAILED(dialog->GetResult(&chosen)) ||
-      FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
-    throw DialogFailure(static_cast<unsigned long>(shown));
-  }
+  HRESULT result = dialog->GetResult(&chosen);
+  if (SUCCEEDED(result)) result = chosen->GetDisplayName(SIGDN_FILESYSPATH, &path);
+  if (FAILED(result)) throw DialogFailure(static_cast<unsigned long>(result));
   return FromShell(*library, path);
 }
 
