@@ -65,6 +65,21 @@ std::wstring SystemReason(DWORD error) {
   return reason;
 }
 
+// Whether a path the system can't look up would be found with its long-path setting on: stock
+// Windows has it off, and then looks up a path of MAX_PATH characters or more only in \\?\ form.
+bool FoundBeyondTheLimit(const std::wstring& full) {
+  if (full.size() < MAX_PATH || full.starts_with(L"\\\\?\\")) return false;
+  std::wstring extended;
+  if (full.size() >= 3 && full[1] == L':' && IsSeparator(full[2])) {
+    extended = L"\\\\?\\" + full;
+  } else if (full.starts_with(L"\\\\")) {
+    extended = L"\\\\?\\UNC\\" + full.substr(2);
+  } else {
+    return false;
+  }
+  return ::GetFileAttributesW(extended.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool HasExtension(std::wstring_view path) {
   const std::size_t name = path.find_last_of(L"\\/");
   return path.find(L'.', name == std::wstring_view::npos ? 0 : name + 1) != std::wstring_view::npos;
@@ -102,6 +117,11 @@ PathCheck CheckAnswer(const std::wstring& path, std::wstring_view default_extens
   const DWORD attributes = ::GetFileAttributesW(full.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
+    if (FoundBeyondTheLimit(full)) {
+      return {.refusal =
+                  L"This path has 260 characters or more, which Windows opens only with its "
+                  L"long-path setting on.\nSee README.txt, or move the project to a shorter path."};
+    }
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
         error != ERROR_INVALID_NAME) {
       return {.refusal = SystemReason(error)};
