@@ -4,12 +4,14 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include <cstdio>
-#include <stdexcept>
+#include <exception>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "win32/control_text.h"
 #include "win32/system_function.h"
+#include "win32/typed_path.h"
 
 namespace plindor::win32 {
 namespace {
@@ -57,38 +59,11 @@ class Apartment final {
   HRESULT result_;
 };
 
-// A text the shell allocated, taken over and freed.
-std::wstring Taken(const ItemDialogLibrary& library, PWSTR text) {
+// A copy of a text the shell allocated, which is freed.
+std::wstring FromShell(const ItemDialogLibrary& library, PWSTR text) {
   std::wstring copy = text != nullptr ? text : L"";
   library.free(text);
   return copy;
-}
-
-// `name` as typed into the dialog, joined to the dialog's `folder` the way the dialog joins them.
-std::wstring Joined(const std::wstring& folder, std::wstring name) {
-  if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"') {
-    name = name.substr(1, name.size() - 2);
-  }
-  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-  if (name.size() >= 2 && name[1] == L':') return name;
-  if (name.size() >= 2 && separator(name[0]) && separator(name[1])) return name;
-  if (!name.empty() && separator(name[0])) return folder.substr(0, 2) + name;
-  if (folder.empty() || separator(folder.back())) return folder + name;
-  return folder + L'\\' + name;
-}
-
-std::wstring FullPath(const std::wstring& path) {
-  std::wstring full(path.size() + 1, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0) return path;
-    if (length < full.size()) {
-      full.resize(length);
-      return full;
-    }
-    full.resize(length);
-  }
 }
 
 constexpr UINT_PTR kWatchOpen = 1;
@@ -98,13 +73,20 @@ constexpr UINT_PTR kWatchOpen = 1;
 // in a folder it shows may come back with its path cut short. Such a path is taken here: an
 // existing file is the dialog's answer; anything else is refused with a message, and the dialog
 // stays open.
-class LongPaths final {
+class LongPathTakeover final {
  public:
-  LongPaths(IFileDialog& dialog, const ItemDialogLibrary& library)
-      : dialog_(dialog), library_(library) {}
+  LongPathTakeover(IFileDialog& dialog, const ItemDialogLibrary& library,
+                   std::wstring default_extension)
+      : dialog_(dialog), library_(library), default_extension_(std::move(default_extension)) {}
+  LongPathTakeover(const LongPathTakeover&) = delete;
+  LongPathTakeover& operator=(const LongPathTakeover&) = delete;
+  // The dialog's window, which may outlive this, must not call it afterwards.
+  ~LongPathTakeover() {
+    if (window_ != nullptr) ::RemoveWindowSubclass(window_, WatchOpen, kWatchOpen);
+  }
 
   // Watches the dialog's window for its Open command, from the first time it is asked on.
-  void Watch() {
+  void Watch() noexcept {
     if (window_ != nullptr) return;
     ComPtr<IOleWindow> window;
     HWND hwnd = nullptr;
@@ -115,9 +97,52 @@ class LongPaths final {
     }
   }
 
+  // The dialog's answer to its OnFileOk: S_OK where its choice stands, S_FALSE where it was
+  // taken here instead or refused.
+  HRESULT CheckChoice() noexcept {
+    return Guarded([this] { return ChoiceStands() ? S_OK : S_FALSE; }, S_FALSE);
+  }
+
+  // The dialog's answer where it was taken from the dialog, else nothing.
+  const OpenAnswer& answer() const { return answer_; }
+
+  // Throws what failed here while the dialog was up, which ended it.
+  void RethrowFailure() const {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  static LRESULT CALLBACK WatchOpen(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                    UINT_PTR /*id*/, DWORD_PTR data) {
+    auto& self = *reinterpret_cast<LongPathTakeover*>(data);
+    if (message == WM_COMMAND && LOWORD(wparam) == IDOK &&
+        self.Guarded([&self] { return self.TookTypedPath(); }, true)) {
+      return 0;
+    }
+    if (message == WM_NCDESTROY) {
+      ::RemoveWindowSubclass(window, WatchOpen, kWatchOpen);
+      self.window_ = nullptr;
+    }
+    return ::DefSubclassProc(window, message, wparam, lparam);
+  }
+
+  // Runs `step` for the system's code, which no exception may cross: a failure ends the dialog,
+  // and the call that showed it rethrows it. Gives `if_failed` then.
+  template <typename Step, typename Result>
+  Result Guarded(Step step, Result if_failed) noexcept {
+    try {
+      return step();
+    } catch (...) {
+      failure_ = std::current_exception();
+      dialog_.Close(E_ABORT);
+      return if_failed;
+    }
+  }
+
   // Whether the dialog's choice can stand: a path of MAX_PATH - 1 characters or more may have been
-  // cut short there (Wine's are, to a path of no file or of another one), so such a choice is
-  // made again here, from the dialog's folder and the name in its name box.
+  // cut short there (Wine's are, to MAX_PATH - 1, naming no file or another one). Such a choice
+  // stands where it names an existing file by the name in the name box; else it is made again
+  // here, from the dialog's folder and that name.
   bool ChoiceStands() {
     ComPtr<IShellItem> chosen;
     PWSTR path = nullptr;
@@ -125,72 +150,52 @@ class LongPaths final {
         FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
       return true;  // the dialog's own checks and errors stand
     }
-    if (Taken(library_, path).size() < MAX_PATH - 1) return true;
-    PWSTR typed = nullptr;
-    if (FAILED(dialog_.GetFileName(&typed))) return true;
-    const std::wstring name = Taken(library_, typed);
-    if (name.empty()) return true;
-    Take(Joined(FolderPath(), name));
+    const std::wstring result = FromShell(library_, path);
+    if (result.size() < MAX_PATH - 1) return true;
+    const std::optional<std::wstring> typed = TypedPath();
+    if (!typed) return true;
+    if (EndsInTypedName(result, *typed) && CheckAnswer(result, {}).refusal.empty()) return true;
+    Take(*typed);
     return false;
-  }
-
-  // The file taken in place of the dialog, if any.
-  const OpenAnswer& taken() const { return taken_; }
-
- private:
-  static LRESULT CALLBACK WatchOpen(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                    UINT_PTR /*id*/, DWORD_PTR data) {
-    if (message == WM_COMMAND && LOWORD(wparam) == IDOK &&
-        reinterpret_cast<LongPaths*>(data)->TookTypedPath()) {
-      return 0;
-    }
-    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, WatchOpen, kWatchOpen);
-    return ::DefSubclassProc(window, message, wparam, lparam);
   }
 
   // Whether the typed path is too long for the dialog, and so was taken here.
   bool TookTypedPath() {
-    PWSTR typed = nullptr;
-    if (FAILED(dialog_.GetFileName(&typed))) return false;
-    const std::wstring name = Taken(library_, typed);
-    const std::wstring joined = Joined(FolderPath(), name);
-    if (name.empty() || joined.size() < MAX_PATH) return false;
-    Take(joined);
+    const std::optional<std::wstring> typed = TypedPath();
+    if (!typed || typed->size() < MAX_PATH) return false;
+    Take(*typed);
     return true;
   }
 
-  std::wstring FolderPath() {
+  // The name in the dialog's name box joined to its folder, or nothing for an empty box.
+  std::optional<std::wstring> TypedPath() {
+    PWSTR typed = nullptr;
+    if (FAILED(dialog_.GetFileName(&typed))) return std::nullopt;
+    const std::wstring name = FromShell(library_, typed);
+    if (name.empty()) return std::nullopt;
     ComPtr<IShellItem> folder;
     PWSTR path = nullptr;
     if (SUCCEEDED(dialog_.GetFolder(&folder))) folder->GetDisplayName(SIGDN_FILESYSPATH, &path);
-    return Taken(library_, path);
+    return JoinedPath(FromShell(library_, path), name);
   }
 
-  // Ends the dialog with `path`, unless it names no file or a folder: then says so. A file the
-  // system can't even look at is taken too, and the run's log tells why it can't be repaired.
+  // Ends the dialog with the file `path` names; for anything else says why, and the dialog stays.
   void Take(const std::wstring& path) {
-    const std::wstring full = FullPath(path);
-    const DWORD attributes = ::GetFileAttributesW(full.c_str());
-    const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_SUCCESS;
-    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                         error == ERROR_INVALID_NAME;
-    const bool folder = error == ERROR_SUCCESS && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (!missing && !folder) {
-      taken_ = full;
+    const PathCheck check = CheckAnswer(path, default_extension_);
+    if (check.refusal.empty()) {
+      answer_ = check.file;
       dialog_.Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
       return;
     }
-    // Without the path, which has no place to wrap and would run off the screen.
-    const wchar_t* message = missing
-                                 ? L"No file exists at this path.\nCheck the name and try again."
-                                 : L"This path names a folder.\nType the name of a file in it.";
-    ::MessageBoxW(window_, message, TextOf(window_).c_str(), MB_OK | MB_ICONWARNING);
+    ::MessageBoxW(window_, check.refusal.c_str(), TextOf(window_).c_str(), MB_OK | MB_ICONWARNING);
   }
 
   IFileDialog& dialog_;
   const ItemDialogLibrary& library_;
+  std::wstring default_extension_;
   HWND window_ = nullptr;
-  OpenAnswer taken_;
+  OpenAnswer answer_;
+  std::exception_ptr failure_;
 };
 
 // Hears when the dialog's window is up (its first folder is shown) and when it is about to end
@@ -200,7 +205,7 @@ class LongPaths final {
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class Events final : public IFileDialogEvents {
  public:
-  explicit Events(LongPaths& long_paths) : long_paths_(long_paths) {}
+  explicit Events(LongPathTakeover& takeover) : takeover_(takeover) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
     if (id == __uuidof(IUnknown) || id == __uuidof(IFileDialogEvents)) {
@@ -213,14 +218,14 @@ class Events final : public IFileDialogEvents {
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE OnFileOk(IFileDialog* /*dialog*/) override {
-    return long_paths_.ChoiceStands() ? S_OK : S_FALSE;
+    return takeover_.CheckChoice();
   }
   HRESULT STDMETHODCALLTYPE OnFolderChanging(IFileDialog* /*dialog*/,
                                              IShellItem* /*folder*/) override {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnFolderChange(IFileDialog* /*dialog*/) override {
-    long_paths_.Watch();
+    takeover_.Watch();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnSelectionChange(IFileDialog* /*dialog*/) override { return S_OK; }
@@ -235,17 +240,11 @@ class Events final : public IFileDialogEvents {
   }
 
  private:
-  LongPaths& long_paths_;
+  LongPathTakeover& takeover_;
 };
 #pragma GCC diagnostic pop
 
 }  // namespace
-
-std::runtime_error DialogFailure(unsigned long code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%04lX", code);
-  return std::runtime_error(std::string("the file-open dialog failed (error ") + text + ")");
-}
 
 std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
   const ItemDialogLibrary* library = LoadItemDialogLibrary();
@@ -263,31 +262,34 @@ std::optional<OpenAnswer> AskWithItemDialog(const OpenRequest& request) {
   dialog->SetOptions(options | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_FILEMUSTEXIST);
   const COMDLG_FILTERSPEC types[] = {{request.filter_name.c_str(), request.filter_pattern.c_str()}};
   dialog->SetFileTypes(1, types);
+  const std::wstring extension = DefaultExtension(request);
+  if (!extension.empty()) dialog->SetDefaultExtension(extension.c_str());
   ComPtr<IShellItem> folder;
   const bool opened =
       !request.folder.empty() &&
       SUCCEEDED(library->item(request.folder.c_str(), nullptr, IID_PPV_ARGS(&folder))) &&
       SUCCEEDED(dialog->SetFolder(folder.Get()));
   // A folder the shell can't open (one too long for it) stays in the name offered.
-  const std::wstring name = opened ? request.name : Joined(request.folder, request.name);
+  const std::wstring name = opened ? request.name : JoinedPath(request.folder, request.name);
   if (!request.name.empty()) dialog->SetFileName(name.c_str());
 
-  LongPaths long_paths(*dialog.Get(), *library);
-  Events events(long_paths);
+  LongPathTakeover takeover(*dialog.Get(), *library, extension);
+  Events events(takeover);
   DWORD cookie = 0;
   const bool advised = SUCCEEDED(dialog->Advise(&events, &cookie));
   const HRESULT shown = dialog->Show(request.owner);
   if (advised) dialog->Unadvise(cookie);
 
-  if (long_paths.taken()) return long_paths.taken();
+  takeover.RethrowFailure();
+  if (takeover.answer()) return takeover.answer();
   if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return OpenAnswer();
+  if (FAILED(shown)) throw DialogFailure(static_cast<unsigned long>(shown));
   ComPtr<IShellItem> chosen;
   PWSTR path = nullptr;
-  if (FAILED(shown) || FAILED(dialog->GetResult(&chosen)) ||
-      FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
-    throw DialogFailure(static_cast<unsigned long>(shown));
-  }
-  return Taken(*library, path);
+  HRESULT result = dialog->GetResult(&chosen);
+  if (SUCCEEDED(result)) result = chosen->GetDisplayName(SIGDN_FILESYSPATH, &path);
+  if (FAILED(result)) throw DialogFailure(static_cast<unsigned long>(result));
+  return FromShell(*library, path);
 }
 
 }  // namespace plindor::win32

@@ -41,6 +41,7 @@ OpenAnswer AskWithCommonDialog(const OpenRequest& request) {
   // Pairs of NUL-terminated strings, ended by an empty one.
   const std::wstring filters = request.filter_name + L'\0' + request.filter_pattern + L'\0';
   const CommonDialogLibrary& dialog = LoadCommonDialogLibrary();
+  const std::wstring extension = DefaultExtension(request);
   std::wstring name = request.name.size() < kPathCapacity ? request.name : std::wstring();
   for (int attempt = 0; attempt < 2; ++attempt) {
     std::vector<wchar_t> file(kPathCapacity, L'\0');
@@ -53,6 +54,7 @@ OpenAnswer AskWithCommonDialog(const OpenRequest& request) {
     open.nMaxFile = static_cast<DWORD>(file.size());
     open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
     open.lpstrInitialDir = request.folder.empty() ? nullptr : request.folder.c_str();
+    open.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     std::copy(name.begin(), name.end(), file.begin());
     if (dialog.open(&open)) return std::wstring(file.data());
     const DWORD error = dialog.error();

@@ -82,6 +82,16 @@ std::optional<TextToFit> TextRoomOf(const ControlRow& control, std::wstring_view
 
 TableWindow::TableWindow(HINSTANCE instance, const WindowTable& table, CommandHandler on_command)
     : instance_(instance), table_(table), on_command_(std::move(on_command)) {
+  // Found once, here: a later lookup could fail where the system called the window.
+  for (const ControlRow& control : table.controls) {
+    TwipsRect place = control.place;
+    if (control.inside != nullptr) {
+      const TwipsRect& outer = table.controls[RowOf(control.inside)].place;
+      place.left += outer.left;
+      place.top += outer.top;
+    }
+    places_.push_back(place);
+  }
   EmptyDialogTemplate layout{};
   layout.header.style = table.style & ~static_cast<DWORD>(WS_VISIBLE);
   layout.header.dwExtendedStyle = table.ex_style;
@@ -124,7 +134,7 @@ void TableWindow::SetText(std::string_view name, std::string_view text) {
   // The face that fits the old text may not fit the new one.
   const ControlRow& control = table_.controls[row];
   UniqueFont font =
-      MakeLayoutFont(control.font, dpi_, TextRoomOf(control, wide, PlaceOf(control, dpi_), dpi_));
+      MakeLayoutFont(control.font, dpi_, TextRoomOf(control, wide, PlaceOf(row, dpi_), dpi_));
   ::SendMessageW(controls_[row], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
   fonts_[row] = std::move(font);
 }
@@ -176,7 +186,12 @@ INT_PTR TableWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_DPICHANGED: {
       const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
-      Layout(HIWORD(wparam));
+      // Exceptions must not cross the system's frames; the window keeps its old layout.
+      try {
+        Layout(HIWORD(wparam));
+      } catch (const std::exception& error) {
+        Report(error);
+      }
       ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
                      suggested.right - suggested.left, suggested.bottom - suggested.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -238,13 +253,8 @@ void TableWindow::CreateControls() {
   }
 }
 
-RECT TableWindow::PlaceOf(const ControlRow& control, UINT dpi) const {
-  TwipsRect place = control.place;
-  if (control.inside != nullptr) {
-    const TwipsRect& outer = table_.controls[RowOf(control.inside)].place;
-    place.left += outer.left;
-    place.top += outer.top;
-  }
+RECT TableWindow::PlaceOf(std::size_t row, UINT dpi) const {
+  const TwipsRect& place = places_[row];
   const int left = TwipsToPixels(place.left, dpi);
   const int top = TwipsToPixels(place.top, dpi);
   return RECT{left, top, left + TwipsToPixels(place.width, dpi),
@@ -256,9 +266,13 @@ void TableWindow::Command(int id) {
   try {
     on_command_(id);
   } catch (const std::exception& error) {
-    ::MessageBoxW(hwnd_, WideFromUtf8(error.what()).c_str(), WideFromUtf8(table_.title).c_str(),
-                  MB_OK | MB_ICONERROR);
+    Report(error);
   }
+}
+
+void TableWindow::Report(const std::exception& error) {
+  ::MessageBoxW(hwnd_, WideFromUtf8(error.what()).c_str(), WideFromUtf8(table_.title).c_str(),
+                MB_OK | MB_ICONERROR);
 }
 
 void TableWindow::Place(UINT dpi) {
@@ -276,16 +290,19 @@ void TableWindow::Place(UINT dpi) {
 
 void TableWindow::Layout(UINT dpi) {
   if (dpi == 0) dpi = USER_DEFAULT_SCREEN_DPI;
-  dpi_ = dpi;
+  // Every font is made before any control changes: one that can't be leaves the old layout whole.
   std::vector<UniqueFont> fonts;
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     const ControlRow& control = table_.controls[i];
-    const RECT place = PlaceOf(control, dpi);
+    fonts.push_back(MakeLayoutFont(
+        control.font, dpi, TextRoomOf(control, TextOf(controls_[i]), PlaceOf(i, dpi), dpi)));
+  }
+  dpi_ = dpi;
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    const RECT place = PlaceOf(i, dpi);
     ::SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left,
                    place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    const std::wstring text = TextOf(controls_[i]);
-    fonts.push_back(MakeLayoutFont(control.font, dpi, TextRoomOf(control, text, place, dpi)));
-    ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts.back().get()), TRUE);
+    ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts[i].get()), TRUE);
   }
   // The old fonts go only once no control uses them.
   fonts_ = std::move(fonts);

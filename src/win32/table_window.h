@@ -21,6 +21,7 @@ class TableWindow final {
  public:
   using CommandHandler = std::function<void(int id)>;
 
+  // Throws std::logic_error for a control `inside` one the table lacks.
   TableWindow(HINSTANCE instance, const WindowTable& table, CommandHandler on_command);
   TableWindow(const TableWindow&) = delete;
   TableWindow& operator=(const TableWindow&) = delete;
@@ -31,7 +32,8 @@ class TableWindow final {
   // The control of that name, null once the window is gone; throws std::logic_error for a name
   // the table lacks.
   HWND Control(std::string_view name) const;
-  // Sets the text of the control of that name (UTF-8), in a face it fits.
+  // Sets the text of the control of that name (UTF-8), in a face it fits; does nothing once the
+  // window is gone. Throws std::logic_error for a name the table lacks.
   void SetText(std::string_view name, std::string_view text);
   // Shows the window with the keyboard focus on the first control in the tab order.
   void Show();
@@ -44,9 +46,11 @@ class TableWindow final {
   void CreateControls();
   void LoadPictures();
   void Command(int id);
+  // Tells the user of a failure that nothing else would report.
+  void Report(const std::exception& error);
   void Place(UINT dpi);
   void Layout(UINT dpi);
-  RECT PlaceOf(const ControlRow& control, UINT dpi) const;
+  RECT PlaceOf(std::size_t row, UINT dpi) const;
   // The table's row of the control of that name; throws std::logic_error for a name it lacks.
   std::size_t RowOf(std::string_view name) const;
   const ControlRow* RowOf(HWND control) const;
@@ -58,6 +62,7 @@ class TableWindow final {
   const WindowTable& table_;
   CommandHandler on_command_;
   HWND hwnd_ = nullptr;
+  std::vector<TwipsRect> places_;  // in the client area, in the table's order
   std::vector<HWND> controls_;     // in the table's order
   std::vector<UniqueFont> fonts_;  // one per control, for the current DPI
   UniqueBitmap picture_;
