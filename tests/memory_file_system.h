@@ -134,7 +134,7 @@ class MemoryFileSystem final : public repair::FileSystem, public repair::FileRea
       throw repair::RepairError("cannot open \"" + repair::JoinedPath(base, path) +
                                 "\" for reading: No such file or directory");
     }
-    return {{key, 0, std::hash<std::string>{}(stored), file->second.size()}, file->second};
+    return {{key, 0, std::hash<std::string>{}(stored), file->second.size(), 0, 0}, file->second};
   }
 
   std::set<std::string> held_;

@@ -24,8 +24,10 @@ DiskFile Open(const std::string& base, const std::string& path, const std::strin
   return std::move(*file);
 }
 
-FoundFile Found(const DiskFile& file, const FileStamp& stamp) {
-  return {file.location(), stamp.volume, stamp.id, stamp.size};
+FoundFile Found(DiskFile& file, const FileStamp& stamp, const std::string& path) {
+  FileStamp folder;
+  Check(file.Stamp(folder, DiskFile::Part::kFolder), path);
+  return {file.location(), stamp.volume, stamp.id, stamp.size, folder.volume, folder.id};
 }
 
 }  // namespace
@@ -53,7 +55,7 @@ FoundFile DiskReader::Find(const std::string& base, const std::string& path) {
   DiskFile file = Open(base, path, name);
   FileStamp stamp;
   Check(file.Stamp(stamp), name);
-  return Found(file, stamp);
+  return Found(file, stamp, name);
 }
 
 FoundFile DiskReader::Read(const std::string& base, const std::string& path, std::uint64_t max_size,
@@ -62,7 +64,7 @@ FoundFile DiskReader::Read(const std::string& base, const std::string& path, std
   DiskFile file = Open(base, path, name);
   FileStamp stamp;
   ReadWhole(file, name, max_size, stamp, content);
-  return Found(file, stamp);
+  return Found(file, stamp, name);
 }
 
 }  // namespace plindor::repair

@@ -11,6 +11,10 @@ struct FoundFile {
   std::uint64_t volume = 0;  // with `id`, the file itself, whichever name led to it
   std::uint64_t id = 0;
   std::uint64_t size = 0;
+  // The folder the name led into, which a project finds its components from: the same file
+  // named from two folders is two projects. Zero where the system doesn't say.
+  std::uint64_t folder_volume = 0;
+  std::uint64_t folder_id = 0;
 };
 
 // Files that are read and never written: none is opened for writing, locked or backed up, so a

@@ -16,6 +16,7 @@
 
 #include "repair/ascii.h"
 #include "repair/code_page.h"
+#include "repair/path_text.h"
 
 namespace plindor::repair {
 
@@ -153,6 +154,8 @@ class Walk final {
 Status ResolveBytes(const std::string& base, const std::string& path, ResolvedPath& out) {
   const int as_written = Walk("/", false).Run(base, path, out);
   if (as_written == 0) return {};
+  // Read the Windows way, a drive would be a folder named "C:", which another user may make.
+  if (OnADrive(path)) return Status(std::strerror(as_written));
   Walk windows_way("/\\", true);
   const int error = windows_way.Run(base, path, out);
   if (error == 0) return {};

@@ -29,11 +29,13 @@ std::string FolderOf(std::string_view path) {
   return std::string(path.substr(0, end == drive ? last + 1 : end));
 }
 
+bool OnADrive(std::string_view path) { return path.size() >= 2 && path[1] == ':'; }
+
 bool IsFromRoot(std::string_view path) {
   // Component paths split at backslashes on every system.
   if (!path.empty() && (path.front() == '/' || path.front() == '\\')) return true;
 #ifdef _WIN32
-  return path.size() >= 2 && path[1] == ':';
+  return OnADrive(path);
 #else
   return false;
 #endif

@@ -12,6 +12,10 @@ namespace plindor::repair {
 // the root. Windows paths also split at backslashes and after a drive ("C:").
 std::string FolderOf(std::string_view path);
 
+// Whether `path` starts on a drive ("C:\x", or "C:x"): a root on Windows, and a name that
+// leads nowhere elsewhere.
+bool OnADrive(std::string_view path);
+
 // Whether `path` names its file from a root rather than from a base folder: "/x" and "\x", and on
 // Windows also a path on a drive ("C:\x", or "C:x", which Windows takes from that drive's folder).
 bool IsFromRoot(std::string_view path);

@@ -1,6 +1,7 @@
 #include "repair/project_group.h"
 
 #include <array>
+#include <utility>
 
 #include "repair/ascii.h"
 #include "repair/lines.h"
@@ -52,7 +53,7 @@ bool IsProjectGroupName(std::string_view path) {
 }
 
 bool FirstReach(ReachedFiles& reached, const FoundFile& file) {
-  return reached.emplace(file.volume, file.id).second;
+  return reached.insert({file.volume, file.id, file.folder_volume, file.folder_id}).second;
 }
 
 ProjectGroup ReadProjectGroup(FileReader& files, const std::string& path, ReachedFiles& reached) {

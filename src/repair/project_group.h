@@ -1,10 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "repair/file_reader.h"
@@ -14,8 +14,9 @@ namespace plindor::repair {
 // Whether `path` names a project group: a name ending in ".vbg", in any letter case.
 bool IsProjectGroupName(std::string_view path);
 
-// The files a batch has reached, by identity, so that each is run once however it is named.
-using ReachedFiles = std::set<std::pair<std::uint64_t, std::uint64_t>>;
+// The files a batch has reached, by identity (the file's and its folder's), so that each is run
+// once however it is named.
+using ReachedFiles = std::set<std::array<std::uint64_t, 4>>;
 
 // Adds `file` to `reached`; false when it was there already.
 bool FirstReach(ReachedFiles& reached, const FoundFile& file);

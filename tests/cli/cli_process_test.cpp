@@ -475,6 +475,17 @@ TEST(Group, RepairsEachProjectItListsOnce) {
   EXPECT_EQ(ReadFile(root.path() / "Lib/Gauge.ctl"), Repaired(kOldControl, false));
 }
 
+// One project file in two folders is two projects: each finds its forms in its own folder.
+TEST(Group, SameFileInAnotherFolderRunsAgain) {
+  const TempDir root;
+  WriteFile(root.path() / "a/App.vbp", kDirtyProject);
+  WriteFile(root.path() / "a/About.frm", kCleanForm);
+  WriteFile(root.path() / "b/About.frm", kOldForm);
+  fs::create_hard_link(root.path() / "a/App.vbp", root.path() / "b/App.vbp");
+  EXPECT_EQ(Cli({"--check", "--recursive", "."}, root.path()).out,
+            "a/App.vbp\nb/App.vbp\nb/About.frm\n");
+}
+
 struct UsageCase {
   const char* name;
   std::vector<std::string> args;

@@ -33,8 +33,9 @@ void PrintTo(const Case& row, std::ostream* out) { *out << row.name; }
 class ResolvePathTest : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    for (const char* file : {"Forms/Main.frm", "Forms/Sub Dir/Grid.frm", "Controls/User.CTL",
-                             "exact.frm", "EXACT.frm", "a\\b.frm", "Plain.frm"}) {
+    for (const char* file :
+         {"Forms/Main.frm", "Forms/Sub Dir/Grid.frm", "Controls/User.CTL", "exact.frm", "EXACT.frm",
+          "a\\b.frm", "Plain.frm", "E:/Forms/Main.frm"}) {
       WriteFile(dir.path() / file, "x");
     }
   }
