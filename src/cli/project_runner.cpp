@@ -56,8 +56,9 @@ class UnopenedFiles final : public repair::FileSystem {
   const std::string& failure_;
 };
 
-// The projects of a batch in the order they are named, each once however it is reached (named
-// twice, through a group, through a link): files are told apart by identity, not by name.
+// The projects of a batch in the order they are named, each once however it is reached from one
+// folder (named twice, through a group, through a link): files are told apart by identity, not
+// by name.
 class BatchList final {
  public:
   using Item = std::variant<Project, Unopened>;
