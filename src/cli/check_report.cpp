@@ -61,7 +61,9 @@ std::optional<std::string> ShellWord(std::string_view word) {
   if (plain) return std::string(word);
 #ifdef _WIN32
   // cmd.exe and PowerShell both take a double-quoted word; a double quote can't be in a name.
-  return "\"" + std::string(word) + "\"";
+  std::string quoted = "\"";
+  quoted.append(word);
+  return quoted + '"';
 #else
   std::string quoted = "'";
   for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
