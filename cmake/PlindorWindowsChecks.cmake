@@ -29,7 +29,7 @@ foreach(program plindor plindor-cli)
 endforeach()
 
 list(JOIN CMAKE_CROSSCOMPILING_EMULATOR "|" emulator)
-foreach(case version diff repair missing_form non_ascii_folder windows_1252_name)
+foreach(case version diff repair missing_form non_ascii_folder windows_1252_name group)
   add_test(NAME cli_sample_${case}
     COMMAND "${CMAKE_COMMAND}" "-DCLI=$<TARGET_FILE:plindor-cli>" "-DEMULATOR=${emulator}"
             "-DVERSION_LINE=${PLINDOR_PRODUCT_NAME} ${PLINDOR_VERSION_TEXT}"

@@ -1,8 +1,9 @@
 # Runs the built plindor-cli as a user would on a tiny sample project (CRLF files, a form in a
 # subfolder named with a backslash, old references) and checks standard output byte for byte,
 # the exit status and the repaired files. One CASE per run: version, diff, repair,
-# missing_form, non_ascii_folder, windows_1252_name. For the cross build, where the tests that drive the program
-# with fork and exec don't run: the program runs through EMULATOR (the list joined with "|").
+# missing_form, non_ascii_folder, windows_1252_name, group. For the cross build, where the tests
+# that drive the program with fork and exec don't run: the program runs through EMULATOR (the
+# list joined with "|").
 #   cmake -DCLI=<exe> -DEMULATOR=<a|b|c> -DVERSION_LINE=<text> -DWORK=<folder> -DCASE=<case> -P ...
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 set(work "${WORK}/${CASE}")
@@ -124,6 +125,22 @@ elseif(CASE STREQUAL "windows_1252_name")
   expect_status("Windows-1252 name" 0)
   expect("form named in Windows-1252" "VERSION 5.00\r\nBegin VB.Form Main\r\n   Begin MSComctlLib.ListView List1\r\n   End\r\nEnd\r\n"
     "${accent}/Détail.frm")
+elseif(CASE STREQUAL "group")
+  # A group as VB6 saves it, naming the sample twice by two spellings: it is repaired once.
+  write_crlf("${work}/Group1.vbg"
+    "VBGROUP 5.0\nStartupProject=sample\\App.vbp\nProject=SAMPLE\\app.VBP\n")
+  run("${work}" --check Group1.vbg)
+  expect("group check output" "sample\\App.vbp\nsample\\Forms\\Main.frm\n" "${out}")
+  expect("group check summary"
+    "2 files in 1 project need repair; repair with: plindor-cli Group1.vbg\n" "${err}")
+  expect_status("group --check" 1)
+  run("${work}" Group1.vbg)
+  shown("${sample}" App.vbp project)
+  expect("group repair output" "Fixing ${project}\n   fixing Forms\\Main.frm\nFixup completed.\n"
+    "${out}")
+  expect_status("group repair" 0)
+  run("${work}" --check Group1.vbg)
+  expect_status("group --check after the repair" 0)
 else()
   message(FATAL_ERROR "unknown CASE \"${CASE}\"")
 endif()
