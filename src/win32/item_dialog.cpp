@@ -159,10 +159,13 @@ class LongPathTakeover final {
     return false;
   }
 
-  // Whether the typed path is too long for the dialog, and so was taken here.
+  // Whether the typed path is too long for the dialog, and so was taken here. Wine's dialog joins
+  // the folder, the name and, for a name that finds no file, the default extension in a buffer of
+  // MAX_PATH characters with its terminator, and overruns it beyond that.
   bool TookTypedPath() {
     const std::optional<std::wstring> typed = TypedPath();
-    if (!typed || typed->size() < MAX_PATH) return false;
+    const std::size_t added = default_extension_.empty() ? 0 : 1 + default_extension_.size();
+    if (!typed || typed->size() + added + 1 <= MAX_PATH) return false;
     Take(*typed);
     return true;
   }
