@@ -78,12 +78,15 @@ std::string CheckSummary(const CheckTally& tally, const Options& options) {
               Counted(tally.projects.size(), "project", "projects") +
               (tally.files == 1 ? " needs" : " need") + " repair";
   }
-  for (const auto& [count, what] :
-       {std::pair{tally.failed, "project"}, std::pair{tally.unsearched, "folder"}}) {
+  const struct {
+    std::size_t count;
+    std::string_view one, many, verb;
+  } unreached[] = {{tally.failed, "project", "projects", "checked"},
+                   {tally.unsearched, "folder", "folders", "searched"}};
+  for (const auto& [count, one, many, verb] : unreached) {
     if (count == 0) continue;
     if (!summary.empty()) summary += "; ";
-    summary += Counted(count, what, std::string(what) + "s") + " could not be " +
-               (std::string_view(what) == "project" ? "checked" : "searched");
+    summary += Counted(count, one, many) + " could not be " + std::string(verb);
   }
   if (tally.files == 0) return summary;
 
@@ -93,8 +96,11 @@ std::string CheckSummary(const CheckTally& tally, const Options& options) {
   std::size_t unspellable = 0;
   for (const std::string& path : whole ? options.paths : tally.projects) {
     const std::optional<std::string> word = ShellWord(path);
-    if (!word) ++unspellable;
-    if (word && std::ranges::find(words, *word) == words.end()) words.push_back(*word);
+    if (!word) {
+      ++unspellable;
+    } else if (std::ranges::find(words, *word) == words.end()) {
+      words.push_back(*word);
+    }
   }
   std::string command = "plindor-cli";
   if (options.recursive && whole) command += " --recursive";

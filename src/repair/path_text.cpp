@@ -14,10 +14,12 @@ constexpr char kSeparator = '/';
 
 }  // namespace
 
+bool OnADrive(std::string_view path) { return path.size() >= 2 && path[1] == ':'; }
+
 std::string FolderOf(std::string_view path) {
 #ifdef _WIN32
   // "C:name" is relative to the drive's current folder: its folder is "C:".
-  const std::size_t drive = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+  const std::size_t drive = OnADrive(path) ? 2 : 0;
 #else
   const std::size_t drive = 0;
 #endif
@@ -28,8 +30,6 @@ std::string FolderOf(std::string_view path) {
   while (end > drive && kSeparators.find(path[end - 1]) != std::string_view::npos) --end;
   return std::string(path.substr(0, end == drive ? last + 1 : end));
 }
-
-bool OnADrive(std::string_view path) { return path.size() >= 2 && path[1] == ':'; }
 
 bool IsFromRoot(std::string_view path) {
   // Component paths split at backslashes on every system.
